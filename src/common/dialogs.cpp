@@ -1,0 +1,49 @@
+#include "common/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace Common {
+
+namespace {
+
+class RealDialogs final : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text, const QString &title, Icon icon) override
+    {
+        static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon,
+                                                  QMessageBox::Information,
+                                                  QMessageBox::Warning,
+                                                  QMessageBox::Critical};
+        QMessageBox box(icons[int(icon)], title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    }
+
+    QString saveFileName(QWidget *parent, const QString &title, const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    }
+};
+
+RealDialogs realDialogs;
+Dialogs *current = &realDialogs;
+
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    return *current;
+}
+
+void Dialogs::install(Dialogs *dialogs)
+{
+    current = dialogs ? dialogs : &realDialogs;
+}
+
+} // namespace Common

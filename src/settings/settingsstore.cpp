@@ -1,0 +1,7 @@
+#include "settings/settingsstore.h"
+
+namespace FileIO {
+
+void InitSettings() {}
+
+} // namespace FileIO
