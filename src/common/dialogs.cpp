@@ -12,10 +12,8 @@ class RealDialogs final : public Dialogs
 public:
     void message(QWidget *parent, const QString &text, const QString &title, Icon icon) override
     {
-        static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon,
-                                                  QMessageBox::Information,
-                                                  QMessageBox::Warning,
-                                                  QMessageBox::Critical};
+        static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Information,
+                                                  QMessageBox::Warning, QMessageBox::Critical};
         QMessageBox box(icons[int(icon)], title, text, QMessageBox::Ok, parent);
         box.exec();
     }

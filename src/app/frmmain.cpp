@@ -1,0 +1,388 @@
+#include "app/frmmain.h"
+
+#include "app/globals.h"
+#include "common/common.h"
+#include "common/fonts.h"
+#include "common/placeform.h"
+#include "common/waitcursor.h"
+#include "connections/initialconnection.h"
+#include "convert/frmvb.h"
+#include "oracle/db.h"
+#include "settings/settingsstore.h"
+#include "version.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+
+using Common::PixelsToTwips;
+using Common::TwipsToPixels;
+
+namespace {
+
+// Design-time client area and the heights of the fixed controls, in twips.
+constexpr int DesignClientWidth = 8925;
+constexpr int DesignClientHeight = 7200;
+constexpr int StatusBarHeight = 360;
+constexpr int HintHeight = 165;
+
+struct ToolbarEntry
+{
+    const char *key;   // nullptr for a separator
+    const char *image; // image key
+    const char *tooltip;
+};
+
+// Toolbar buttons by index from 1; dialogs take their position from buttons 5 and
+// 17, so the order (separators included) must not change.
+const ToolbarEntry toolbarEntries[frmMain::ToolbarButtonCount] = {
+    {"imgOpen", "open", "ﾌｧｲﾙを開く"},
+    {"imgSave", "save1", "SQLをﾌｧｲﾙに保存"},
+    {nullptr, nullptr, nullptr},
+    {"imgDB", "db", "DB接続"},
+    {"imgCommit", "comit", "ｺﾐｯﾄ"},
+    {"imgRollback", "rollback", "ﾛｰﾙﾊﾞｯｸ"},
+    {nullptr, nullptr, nullptr},
+    {"imgCopy", "copy", "ｺﾋﾟｰ"},
+    {"imgCut", "cut", "切り取り"},
+    {"imgPut", "put", "貼り付け"},
+    {"imgDelete", "delete", "削除"},
+    {nullptr, nullptr, nullptr},
+    {"imgGoWindow", "gowindow", "編集ｳｨﾝﾄﾞｳへ"},
+    {"imgWindow", "window", "編集ｳｨﾝﾄﾞｳ表示・非表示"},
+    {nullptr, nullptr, nullptr},
+    {"imgProperty", "property", "ﾌﾟﾛﾊﾟﾃｨ"},
+    {nullptr, nullptr, nullptr},
+    {"imgInfo", "infomation", "ﾊﾞｰｼﾞｮﾝ情報"},
+};
+constexpr int CodeWindowButton = 14;
+
+struct MenuEntry
+{
+    const char *caption; // "-" for a separator line
+    QKeySequence::StandardKey shortcut;
+    const char *keys; // shortcut not covered by a standard key
+};
+
+// Fills a control array of menu items, separators included, in index order.
+template<size_t N>
+void addMenuItems(QMenu *menu,
+                  const char *arrayName,
+                  std::array<QAction *, N> &items,
+                  const MenuEntry (&entries)[N])
+{
+    for (size_t i = 0; i < N; ++i) {
+        QAction *action = nullptr;
+        if (qstrcmp(entries[i].caption, "-") == 0) {
+            action = menu->addSeparator();
+        } else {
+            action = menu->addAction(QString::fromUtf8(entries[i].caption));
+            if (entries[i].shortcut != QKeySequence::UnknownKey)
+                action->setShortcut(entries[i].shortcut);
+            else if (entries[i].keys)
+                action->setShortcut(QKeySequence(QString::fromLatin1(entries[i].keys)));
+        }
+        action->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(arrayName)).arg(i));
+        items[i] = action;
+    }
+}
+
+constexpr QKeySequence::StandardKey NoKey = QKeySequence::UnknownKey;
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/db.png")));
+    createMenus();
+    createControls();
+    createToolbar();
+    // The client area starts at its design size; the first layout reads it.
+    const QSize client(TwipsToPixels(DesignClientWidth), TwipsToPixels(DesignClientHeight));
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    mClient->resize(client);
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createMenus()
+{
+    auto addMenu = [this](const char *name, const char *caption) {
+        QMenu *menu = menuBar()->addMenu(QString::fromUtf8(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    mnu_file = addMenu("mnu_file", "ﾌｧｲﾙ(&F)");
+    mnu_edit = addMenu("mnu_edit", "編集(&E)");
+    mnu_view = addMenu("mnu_view", "表示(&V)");
+    mnu_setting = addMenu("mnu_setting", "設定(&S)");
+    mnu_help = addMenu("mnu_help", "ﾍﾙﾌﾟ(&H)");
+
+    const MenuEntry fileItems[7]
+        = {{"開く", NoKey, nullptr}, {"SQLを保存", NoKey, nullptr}, {"-", NoKey, nullptr},
+           {"ｺﾐｯﾄ", NoKey, nullptr}, {"ﾛｰﾙﾊﾞｯｸ", NoKey, nullptr},   {"-", NoKey, nullptr},
+           {"終了", NoKey, nullptr}};
+    const MenuEntry editItems[6] = {{"ｺﾋﾟｰ", QKeySequence::Copy, nullptr},
+                                    {"切り取り", QKeySequence::Cut, nullptr},
+                                    {"貼り付け", QKeySequence::Paste, nullptr},
+                                    {"削除", NoKey, "Ctrl+D"},
+                                    {"-", NoKey, nullptr},
+                                    {"編集用ｳｨﾝﾄﾞｳへ", NoKey, nullptr}};
+    const MenuEntry viewItems[1] = {{"編集用ｳｨﾝﾄﾞｳ", NoKey, nullptr}};
+    const MenuEntry settingItems[2] = {{"DB接続", NoKey, nullptr}, {"ﾌﾟﾛﾊﾟﾃｨ", NoKey, nullptr}};
+    const MenuEntry helpItems[2] = {{"ﾍﾙﾌﾟ", NoKey, nullptr}, {"ﾊﾞｰｼﾞｮﾝ情報", NoKey, nullptr}};
+
+    addMenuItems(mnu_file, "mnu_f", mnu_f, fileItems);
+    addMenuItems(mnu_edit, "mnu_e", mnu_e, editItems);
+    addMenuItems(mnu_view, "mnu_v", mnu_v, viewItems);
+    addMenuItems(mnu_setting, "mnu_s", mnu_s, settingItems);
+    addMenuItems(mnu_help, "mnu_h", mnu_h, helpItems);
+    mnu_v[0]->setCheckable(true); // checked while the code window is shown
+}
+
+void frmMain::createControls()
+{
+    mClient = new QWidget(this);
+    mClient->setObjectName(QStringLiteral("client"));
+    setCentralWidget(mClient);
+    mClient->installEventFilter(this);
+
+    txtWindow = new QPlainTextEdit(mClient);
+    txtWindow->setObjectName(QStringLiteral("txtWindow"));
+    txtWindow->setFont(Common::JapaneseFont(QStringLiteral("ＭＳ 明朝"), 11.25));
+    txtWindow->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtWindow->setAcceptDrops(true);
+
+    imgSplitter = new QWidget(mClient);
+    imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
+    imgSplitter->setCursor(Qt::SizeVerCursor);
+
+    picSplitter = new QWidget(mClient);
+    picSplitter->setObjectName(QStringLiteral("picSplitter"));
+    picSplitter->setAutoFillBackground(true);
+    QPalette gray = picSplitter->palette();
+    gray.setColor(QPalette::Window, QColor(128, 128, 128));
+    picSplitter->setPalette(gray);
+    picSplitter->hide();
+
+    lvwWindow = new QTableView(mClient);
+    lvwWindow->setObjectName(QStringLiteral("lvwWindow"));
+    lvwWindow->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwWindow->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvwWindow->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwWindow->setShowGrid(false);
+    lvwWindow->verticalHeader()->hide();
+    lvwWindow->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    Label1 = new QLabel(QStringLiteral("[ESC]キーを押すと処理を中断できます。"), mClient);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(Common::JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 6.75));
+    QPalette navy = Label1->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    Label1->setPalette(navy);
+    Label1->setFixedHeight(TwipsToPixels(HintHeight));
+    Label1->adjustSize();
+
+    staMsg = new QStatusBar(mClient);
+    staMsg->setObjectName(QStringLiteral("staMsg"));
+    staMsg->setSizeGripEnabled(false);
+    staMsg->setFixedHeight(TwipsToPixels(StatusBarHeight));
+
+    // Tab order: the editor first.
+    setTabOrder(txtWindow, lvwWindow);
+}
+
+void frmMain::createToolbar()
+{
+    Toolbar = new QToolBar(mClient);
+    Toolbar->setObjectName(QStringLiteral("Toolbar"));
+    Toolbar->setIconSize(QSize(16, 16));
+    Toolbar->setMovable(false);
+    Toolbar->setFloatable(false);
+
+    for (int index = 1; index <= ToolbarButtonCount; ++index) {
+        const ToolbarEntry &entry = toolbarEntries[index - 1];
+        QAction *button = nullptr;
+        if (!entry.key) {
+            button = Toolbar->addSeparator();
+        } else {
+            button = Toolbar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(entry.image)),
+                                        QString::fromUtf8(entry.tooltip));
+            button->setObjectName(QString::fromLatin1(entry.key));
+            button->setToolTip(QString::fromUtf8(entry.tooltip));
+        }
+        mButtons[index] = button;
+    }
+    mButtons[CodeWindowButton]->setCheckable(true);
+}
+
+QAction *frmMain::toolbarButton(int index) const
+{
+    return index >= 1 && index <= ToolbarButtonCount ? mButtons[index] : nullptr;
+}
+
+void frmMain::Form_Load()
+{
+    mEditorHeight = 0;
+    ArrangeControls();
+
+    // The code window opens to the right of the main window, which starts in
+    // the top-left corner of the screen.
+    move(0, 0);
+    const int codeTop = PixelsToTwips(frameGeometry().top());
+    const int codeLeft = PixelsToTwips(frameGeometry().left() + frameGeometry().width());
+
+    txtWindow->setToolTip(QStringLiteral("F5で実行します"));
+    lvwWindow->setToolTip(QStringLiteral("『Ctrl+C』でコピーします"));
+
+    mButtons[CodeWindowButton]->setChecked(false);
+    mnu_v[0]->setChecked(false);
+
+    // Created ahead of use and kept hidden until the user asks for it.
+    mVb = new frmVb(this);
+    Common::PlaceForm(mVb, codeTop, codeLeft);
+
+    SQLEdit::BaseCaption = SQLEdit::BuildCaption(QString::fromLatin1(Version::Title),
+                                                 Version::Major, Version::Minor, Version::Revision);
+    setWindowTitle(SQLEdit::BaseCaption);
+
+    Label1->hide();
+    FileIO::InitSettings();
+    mnu_h[0]->setEnabled(false);
+
+    mSplitterDragging = false;
+    mEditorMouseDown = false;
+    mInitialConnectPending = true;
+
+    QCoreApplication::processEvents();
+    update();
+}
+
+void frmMain::ArrangeControls()
+{
+    const QSize client = mClient->size();
+    MainLayout::Input in;
+    in.clientWidth = PixelsToTwips(client.width());
+    in.clientHeight = PixelsToTwips(client.height());
+    in.toolbarHeight = Toolbar ? PixelsToTwips(Toolbar->sizeHint().height()) : 0;
+    in.statusHeight = PixelsToTwips(staMsg->height());
+    in.hintHeight = PixelsToTwips(Label1->height());
+    in.editorHeight = mEditorHeight;
+
+    const MainLayout::Result out = MainLayout::ArrangeControls(in);
+    mEditorHeight = out.editorHeight;
+
+    // Edges are converted, not sizes, so that stacked controls meet without gaps.
+    auto place = [](QWidget *widget, const MainLayout::Rect &r) {
+        const int left = TwipsToPixels(r.left);
+        const int top = TwipsToPixels(r.top);
+        widget->setGeometry(left, top, TwipsToPixels(r.left + r.width) - left,
+                            TwipsToPixels(r.top + r.height) - top);
+    };
+    if (Toolbar)
+        Toolbar->setGeometry(0, 0, client.width(), Toolbar->sizeHint().height());
+    place(txtWindow, out.editor);
+    place(imgSplitter, out.splitterGrip);
+    place(picSplitter, out.splitterBar);
+    place(lvwWindow, out.resultList);
+    staMsg->setGeometry(0, client.height() - staMsg->height(), client.width(), staMsg->height());
+    Label1->move(TwipsToPixels(out.hintLeft), TwipsToPixels(out.hintTop));
+    Label1->raise();
+}
+
+bool frmMain::UpdateEditButtons()
+{
+    const QWidget *active = focusWidget();
+    const bool editorActive = active && active->objectName() == QLatin1String("txtWindow");
+    const bool hasSelection = txtWindow->textCursor().hasSelection();
+    const QString trimmed = Common::TrimSpaces(txtWindow->toPlainText());
+
+    for (int index : {8, 9, 11})
+        mButtons[index]->setEnabled(editorActive && hasSelection);
+    mButtons[10]->setEnabled(editorActive && !QGuiApplication::clipboard()->text().isEmpty());
+    mButtons[13]->setEnabled(editorActive && !trimmed.isEmpty() && !Common::IsBlankText(trimmed));
+    return true;
+}
+
+bool frmMain::UpdateSaveButton()
+{
+    mButtons[2]->setEnabled(!Common::TrimSpaces(txtWindow->toPlainText()).isEmpty());
+    return true;
+}
+
+void frmMain::Form_Activate()
+{
+    UpdateEditButtons();
+    UpdateSaveButton();
+    update();
+
+    if (mInitialConnectPending) {
+        Common::WaitCursor wait;
+        // A failure leaves the flag set, so the next activation tries again.
+        try {
+            mInitialConnectPending = SQLEdit::OpenInitialConnection();
+        } catch (const std::exception &) {
+        }
+    }
+}
+
+bool frmMain::Form_QueryUnload(UnloadMode mode)
+{
+    // A disabled editor means a statement is running: the close box is refused.
+    return mode == UnloadFromUser && !txtWindow->isEnabled();
+}
+
+void frmMain::Form_Unload()
+{
+    // Shutdown completes even if the database refuses to let go.
+    try {
+        DB::DisconnectDatabase();
+    } catch (const std::exception &) {
+    }
+    if (mVb) {
+        mVb->unload();
+        mVb = nullptr;
+    }
+}
+
+void frmMain::unloadFromCode()
+{
+    mUnloadingFromCode = true;
+    close();
+    mUnloadingFromCode = false;
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+    QMainWindow::changeEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (Form_QueryUnload(mUnloadingFromCode ? UnloadFromCode : UnloadFromUser)) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mClient && event->type() == QEvent::Resize)
+        ArrangeControls();
+    return QMainWindow::eventFilter(watched, event);
+}

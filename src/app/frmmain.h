@@ -1,0 +1,96 @@
+#pragma once
+
+#include "app/mainlayout.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QTableView;
+class QToolBar;
+class frmVb;
+
+/// The main window: menu bar, toolbar, SQL editor, splitter, result list, hint
+/// label and status bar. Controls keep their names as objectNames.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    /// Close requests: from the close box or system menu, or from the program.
+    enum UnloadMode { UnloadFromUser = 0, UnloadFromCode = 1 };
+
+    static constexpr int ToolbarButtonCount = 18;
+
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    /// Closes the window from the program (the File menu's exit); never refused.
+    void unloadFromCode();
+
+    /// Refreshes toolbar buttons 8 to 11 and 13 from the editor's focus,
+    /// selection and text and from the clipboard. Returns true.
+    bool UpdateEditButtons();
+    /// Refreshes toolbar button 2 from the editor's text. Returns true.
+    bool UpdateSaveButton();
+
+    /// Toolbar button by its index from 1 (separators included), or nullptr.
+    QAction *toolbarButton(int index) const;
+
+    // Controls, named as the rest of the program refers to them.
+    QToolBar *Toolbar = nullptr;
+    QPlainTextEdit *txtWindow = nullptr;
+    QWidget *imgSplitter = nullptr;
+    QWidget *picSplitter = nullptr;
+    QTableView *lvwWindow = nullptr;
+    QLabel *Label1 = nullptr;
+    QStatusBar *staMsg = nullptr;
+
+    QMenu *mnu_file = nullptr;
+    QMenu *mnu_edit = nullptr;
+    QMenu *mnu_view = nullptr;
+    QMenu *mnu_setting = nullptr;
+    QMenu *mnu_help = nullptr;
+    std::array<QAction *, 7> mnu_f{};
+    std::array<QAction *, 6> mnu_e{};
+    std::array<QAction *, 1> mnu_v{};
+    std::array<QAction *, 2> mnu_s{};
+    std::array<QAction *, 2> mnu_h{};
+
+    /// The code window, created hidden at load.
+    frmVb *codeWindow() const { return mVb; }
+    /// Editor height in twips that the layout keeps (0 before the first layout).
+    int editorHeight() const { return mEditorHeight; }
+    bool initialConnectPending() const { return mInitialConnectPending; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void createControls();
+
+    void Form_Load();
+    void Form_Activate();
+    bool Form_QueryUnload(UnloadMode mode);
+    void Form_Unload();
+    void ArrangeControls();
+
+    QWidget *mClient = nullptr; // the client area between menu bar and window bottom
+    std::array<QAction *, ToolbarButtonCount + 1> mButtons{}; // [0] unused
+    frmVb *mVb = nullptr;
+
+    bool mSplitterDragging = false;
+    bool mEditorMouseDown = false;
+    int mEditorHeight = 0;
+    bool mInitialConnectPending = true;
+    bool mUnloadingFromCode = false;
+};

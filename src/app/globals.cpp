@@ -1,0 +1,26 @@
+#include "app/globals.h"
+
+#include "oracle/db.h"
+
+namespace SQLEdit {
+
+bool AbortRequested = false;
+bool HasConnected = false;
+bool UncommittedChanges = false;
+QString BaseCaption;
+
+bool InitGlobals()
+{
+    DB::SetInTransaction(false);
+    AbortRequested = false;
+    HasConnected = false;
+    UncommittedChanges = false;
+    return true;
+}
+
+QString BuildCaption(const QString &title, int major, int minor, int revision)
+{
+    return QStringLiteral("%1 Ver%2.%3.%4").arg(title).arg(major).arg(minor).arg(revision);
+}
+
+} // namespace SQLEdit

@@ -1,0 +1,313 @@
+#include "app/frmmain.h"
+#include "app/globals.h"
+#include "app/sqledit.h"
+#include "common/placeform.h"
+#include "convert/frmvb.h"
+#include "oracle/db.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+int runMainLayoutTests(int argc, char **argv);
+
+/// The main window as a user meets it: composition, start-up, activation and closing.
+class tst_App : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startUpResetsFlagsAndShowsCaption();
+    void menusHoldEveryItemInOrder();
+    void toolbarHasEighteenPositions();
+    void imagesAreSixteenPixelsSquare();
+    void controlsAtLoad();
+    void editorTakesItsShareAndKeepsIt();
+    void codeWindowIsCreatedHiddenBesideMainWindow();
+    void activationRefreshesButtonsAndTriesInitialConnectionOnce();
+    void closeBoxIsRefusedWhileStatementRuns();
+    void closingDisconnects();
+    void placeFormMovesTopThenLeft();
+
+private:
+    QTemporaryDir *mHome = nullptr;
+};
+
+void tst_App::init()
+{
+    mHome = new QTemporaryDir;
+    qputenv("KORVANE_HOME", mHome->path().toLocal8Bit());
+}
+
+void tst_App::cleanup()
+{
+    delete mHome;
+    mHome = nullptr;
+}
+
+void tst_App::startUpResetsFlagsAndShowsCaption()
+{
+    SQLEdit::AbortRequested = SQLEdit::HasConnected = SQLEdit::UncommittedChanges = true;
+    DB::SetInTransaction(true);
+
+    const std::unique_ptr<frmMain> window = SQLEdit::Main();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(!SQLEdit::AbortRequested);
+    QVERIFY(!SQLEdit::HasConnected);
+    QVERIFY(!SQLEdit::UncommittedChanges);
+    QVERIFY(!DB::InTransaction());
+
+    QCOMPARE(SQLEdit::BaseCaption, QString("Korvane Ver3.1.1"));
+    QCOMPARE(window->windowTitle(), SQLEdit::BaseCaption);
+    QCOMPARE(SQLEdit::BuildCaption("Korvane", 10, 0, 7), QString("Korvane Ver10.0.7"));
+}
+
+void tst_App::menusHoldEveryItemInOrder()
+{
+    frmMain w;
+    const QList<QAction *> top = w.menuBar()->actions();
+    QCOMPARE(top.size(), 5);
+    const QStringList captions{"ﾌｧｲﾙ(&F)", "編集(&E)", "表示(&V)", "設定(&S)", "ﾍﾙﾌﾟ(&H)"};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(top[i]->text(), captions[i]);
+
+    auto texts = [](auto &items) {
+        QStringList list;
+        for (QAction *a : items)
+            list << (a->isSeparator() ? QString("-") : a->text());
+        return list;
+    };
+    QCOMPARE(texts(w.mnu_f),
+             QStringList({"開く", "SQLを保存", "-", "ｺﾐｯﾄ", "ﾛｰﾙﾊﾞｯｸ", "-", "終了"}));
+    QCOMPARE(texts(w.mnu_e),
+             QStringList({"ｺﾋﾟｰ", "切り取り", "貼り付け", "削除", "-", "編集用ｳｨﾝﾄﾞｳへ"}));
+    QCOMPARE(texts(w.mnu_v), QStringList({"編集用ｳｨﾝﾄﾞｳ"}));
+    QCOMPARE(texts(w.mnu_s), QStringList({"DB接続", "ﾌﾟﾛﾊﾟﾃｨ"}));
+    QCOMPARE(texts(w.mnu_h), QStringList({"ﾍﾙﾌﾟ", "ﾊﾞｰｼﾞｮﾝ情報"}));
+    const QList<QAction *> fileActions = w.mnu_file->actions(); // arrays are the menus' own items
+    QCOMPARE(QList<QAction *>(w.mnu_f.begin(), w.mnu_f.end()), fileActions);
+
+    QCOMPARE(w.mnu_e[0]->shortcut(), QKeySequence("Ctrl+C"));
+    QCOMPARE(w.mnu_e[1]->shortcut(), QKeySequence("Ctrl+X"));
+    QCOMPARE(w.mnu_e[2]->shortcut(), QKeySequence("Ctrl+V"));
+    QCOMPARE(w.mnu_e[3]->shortcut(), QKeySequence("Ctrl+D"));
+    QVERIFY(w.mnu_e[5]->shortcut().isEmpty());
+}
+
+void tst_App::toolbarHasEighteenPositions()
+{
+    frmMain w;
+    QCOMPARE(w.Toolbar->actions().size(), 18);
+    const QStringList keys{"imgOpen",     "imgSave", "-",           "imgDB",     "imgCommit",
+                           "imgRollback", "-",       "imgCopy",     "imgCut",    "imgPut",
+                           "imgDelete",   "-",       "imgGoWindow", "imgWindow", "-",
+                           "imgProperty", "-",       "imgInfo"};
+    const QStringList tips{"ﾌｧｲﾙを開く",
+                           "SQLをﾌｧｲﾙに保存",
+                           "",
+                           "DB接続",
+                           "ｺﾐｯﾄ",
+                           "ﾛｰﾙﾊﾞｯｸ",
+                           "",
+                           "ｺﾋﾟｰ",
+                           "切り取り",
+                           "貼り付け",
+                           "削除",
+                           "",
+                           "編集ｳｨﾝﾄﾞｳへ",
+                           "編集ｳｨﾝﾄﾞｳ表示・非表示",
+                           "",
+                           "ﾌﾟﾛﾊﾟﾃｨ",
+                           "",
+                           "ﾊﾞｰｼﾞｮﾝ情報"};
+    for (int index = 1; index <= 18; ++index) {
+        QAction *button = w.toolbarButton(index);
+        QCOMPARE(button, w.Toolbar->actions().at(index - 1));
+        if (keys[index - 1] == "-") {
+            QVERIFY2(button->isSeparator(), qPrintable(QString::number(index)));
+            continue;
+        }
+        QCOMPARE(button->objectName(), keys[index - 1]);
+        QCOMPARE(button->toolTip(), tips[index - 1]);
+        QVERIFY(!button->icon().isNull());
+        QCOMPARE(button->isCheckable(), index == 14);
+    }
+    QVERIFY(!w.toolbarButton(0));
+    QVERIFY(!w.toolbarButton(19));
+    QVERIFY(!w.toolbarButton(14)->isChecked());
+}
+
+void tst_App::imagesAreSixteenPixelsSquare()
+{
+    const QStringList keys{"comit", "copy",       "cut",      "delete", "stop",     "gowindow",
+                           "help",  "infomation", "open",     "put",    "rollback", "window",
+                           "db",    "save1",      "property", "save2"};
+    for (const QString &key : keys) {
+        const QImage image(":/icons/" + key + ".png");
+        QVERIFY2(!image.isNull(), qPrintable(key));
+        QCOMPARE(image.size(), QSize(16, 16));
+    }
+}
+
+void tst_App::controlsAtLoad()
+{
+    frmMain w;
+    QVERIFY(w.Label1->isHidden());
+    QCOMPARE(w.Label1->text(), QString("[ESC]キーを押すと処理を中断できます。"));
+    QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    QCOMPARE(w.Label1->font().families().first(), QString("ＭＳ Ｐゴシック"));
+    QCOMPARE(w.Label1->font().pointSizeF(), 6.75);
+    QCOMPARE(w.txtWindow->font().families().first(), QString("ＭＳ 明朝"));
+    QVERIFY(w.txtWindow->font().families().contains("IPAMincho"));
+    QCOMPARE(w.txtWindow->font().pointSizeF(), 11.25);
+    QCOMPARE(w.txtWindow->toolTip(), QString("F5で実行します"));
+    QCOMPARE(w.lvwWindow->toolTip(), QString("『Ctrl+C』でコピーします"));
+    QCOMPARE(w.lvwWindow->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(w.txtWindow->acceptDrops());
+    QVERIFY(w.picSplitter->isHidden());
+    QCOMPARE(w.imgSplitter->cursor().shape(), Qt::SizeVerCursor);
+    QVERIFY(w.staMsg->currentMessage().isEmpty());
+
+    // Everything starts enabled except Help, which never is.
+    for (auto *items : {&w.mnu_f}) {
+        for (QAction *a : *items)
+            QVERIFY(a->isEnabled());
+    }
+    for (QAction *a : w.mnu_e)
+        QVERIFY(a->isEnabled());
+    QVERIFY(!w.mnu_h[0]->isEnabled());
+    QVERIFY(w.mnu_h[1]->isEnabled());
+    QVERIFY(!w.mnu_v[0]->isChecked());
+    for (QAction *a : w.Toolbar->actions())
+        QVERIFY(a->isEnabled());
+    QVERIFY(w.initialConnectPending());
+}
+
+void tst_App::editorTakesItsShareAndKeepsIt()
+{
+    frmMain w;
+    QCOMPARE(w.editorHeight(), 4464); // 62 % of the 7200-twip design client area
+    QCOMPARE(w.txtWindow->height(), 298);
+    QCOMPARE(w.imgSplitter->y(), w.txtWindow->geometry().bottom() + 1);
+    QCOMPARE(w.imgSplitter->height(), 4);
+    QCOMPARE(w.lvwWindow->y(), w.imgSplitter->geometry().bottom() + 1);
+
+    w.show();
+    w.resize(w.width() + 200, w.height() + 300);
+    QTRY_COMPARE(w.centralWidget()->height(), 780);
+    QCOMPARE(w.editorHeight(), 4464);
+    QCOMPARE(w.txtWindow->height(), 298);
+    QCOMPARE(w.lvwWindow->geometry().bottom() + 1, w.staMsg->y());
+    QCOMPARE(w.staMsg->geometry().bottom() + 1, w.centralWidget()->height());
+
+    w.resize(w.width(), 200); // too low: the list gets nothing
+    QTRY_VERIFY(w.centralWidget()->height() < 300);
+    QCOMPARE(w.lvwWindow->height(), 0);
+    QCOMPARE(w.txtWindow->height(), 298);
+}
+
+void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
+{
+    frmMain w;
+    frmVb *vb = w.codeWindow();
+    QVERIFY(vb);
+    QCOMPARE(vb->parentWidget(), &w);
+    QVERIFY(vb->isWindow());
+    QVERIFY(!vb->isVisible());
+    QCOMPARE(vb->windowTitle(), QString("編集用ｳｨﾝﾄﾞｳ"));
+    QCOMPARE(w.pos(), QPoint(0, 0));
+    QCOMPARE(vb->pos(), QPoint(w.frameGeometry().right() + 1, w.frameGeometry().top()));
+}
+
+void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
+{
+    frmMain w;
+    w.show();
+    w.activateWindow();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // The start-up connection has run to its end: no further attempts.
+    QVERIFY(!w.initialConnectPending());
+
+    // Empty editor: nothing to save, convert, copy, cut or delete.
+    for (int index : {2, 8, 9, 11, 13})
+        QVERIFY2(!w.toolbarButton(index)->isEnabled(), qPrintable(QString::number(index)));
+    for (int index : {1, 4, 5, 6, 14, 16, 18})
+        QVERIFY(w.toolbarButton(index)->isEnabled());
+
+    w.txtWindow->setFocus();
+    w.txtWindow->setPlainText("select 1");
+    w.txtWindow->selectAll();
+    w.UpdateEditButtons();
+    w.UpdateSaveButton();
+    for (int index : {2, 8, 9, 11, 13})
+        QVERIFY(w.toolbarButton(index)->isEnabled());
+
+    // Line breaks and tabs only: saving is allowed, converting is not.
+    w.txtWindow->setPlainText("\n\t\n");
+    w.UpdateEditButtons();
+    w.UpdateSaveButton();
+    QVERIFY(w.toolbarButton(2)->isEnabled());
+    QVERIFY(!w.toolbarButton(13)->isEnabled());
+}
+
+void tst_App::closeBoxIsRefusedWhileStatementRuns()
+{
+    frmMain w;
+    w.show();
+    w.txtWindow->setEnabled(false); // a statement is running
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+
+    w.txtWindow->setEnabled(true);
+    QVERIFY(w.close());
+
+    // The program's own exit is never refused.
+    frmMain other;
+    other.show();
+    other.txtWindow->setEnabled(false);
+    other.unloadFromCode();
+    QVERIFY(!other.isVisible());
+}
+
+void tst_App::closingDisconnects()
+{
+    frmMain w;
+    w.show();
+    QPointer<frmVb> vb = w.codeWindow();
+    DB::SetInTransaction(true);
+    QVERIFY(w.close());
+    QVERIFY(!DB::InTransaction());
+    QTRY_VERIFY(vb.isNull()); // the code window is unloaded with it
+}
+
+void tst_App::placeFormMovesTopThenLeft()
+{
+    QWidget window;
+    Common::PlaceForm(&window, 150, 4500);
+    QCOMPARE(window.pos(), QPoint(300, 10));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    tst_App test;
+    const int failed = QTest::qExec(&test, argc, argv);
+    return failed + runMainLayoutTests(argc, argv);
+}
+
+#include "tst_app.moc"
