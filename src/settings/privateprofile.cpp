@@ -1,0 +1,177 @@
+#include "settings/privateprofile.h"
+
+#include "common/textcodec.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include <limits>
+
+namespace PrivateProfile {
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// Spaces and tabs only: QString::trimmed() would also take the ideographic
+// space, which is part of Japanese text.
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    // The break after the last line does not start another one.
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return lines;
+}
+
+std::optional<QString> headerName(const QString &line)
+{
+    const QString text = trimBlanks(line);
+    if (!text.startsWith(QLatin1Char('[')))
+        return std::nullopt;
+    const qsizetype close = text.indexOf(QLatin1Char(']'));
+    return trimBlanks(text.mid(1, close < 0 ? -1 : close - 1));
+}
+
+struct KeyLine
+{
+    QString key;
+    QString value;
+};
+
+std::optional<KeyLine> keyLine(const QString &line)
+{
+    const QString text = trimBlanks(line);
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (text.startsWith(QLatin1Char(';')) || equals < 0)
+        return std::nullopt;
+    const QString value = text.mid(equals + 1);
+    return KeyLine{trimBlanks(text.left(equals)), trimBlanks(value.left(value.indexOf(QChar(0))))};
+}
+
+// Where a key is, or would go, in the lines of a file (-1: not there).
+struct Location
+{
+    qsizetype header = -1;
+    qsizetype key = -1;
+    qsizetype lastKey = -1;
+    QString value;
+};
+
+Location locate(const QStringList &lines, const QString &section, const QString &key)
+{
+    Location found;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (const auto name = headerName(lines.at(i))) {
+            if (found.header >= 0)
+                break; // the end of the first matching section
+            if (sameName(*name, section))
+                found.header = i;
+        } else if (found.header >= 0) {
+            if (const auto entry = keyLine(lines.at(i))) {
+                found.lastKey = i;
+                if (found.key < 0 && sameName(entry->key, key)) {
+                    found.key = i;
+                    found.value = entry->value;
+                }
+            }
+        }
+    }
+    return found;
+}
+
+bool fitsOnOneLine(const QString &text)
+{
+    return !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
+}
+
+} // namespace
+
+std::optional<QString>
+readString(const QString &fileName, const QString &section, const QString &key)
+{
+    QString text;
+    if (!Common::ReadTextFile(fileName, &text))
+        return std::nullopt;
+    const Location found = locate(splitLines(text), section, key);
+    if (found.key < 0)
+        return std::nullopt;
+    return found.value;
+}
+
+qint32
+readInt(const QString &fileName, const QString &section, const QString &key, qint32 defaultValue)
+{
+    const std::optional<QString> text = readString(fileName, section, key);
+    if (!text || text->isEmpty())
+        return defaultValue;
+
+    qsizetype i = 0;
+    const bool negative = text->at(0) == QLatin1Char('-');
+    if (negative || text->at(0) == QLatin1Char('+'))
+        ++i;
+    const qint64 limit = negative ? -qint64(std::numeric_limits<qint32>::min())
+                                  : qint64(std::numeric_limits<qint32>::max());
+    qint64 number = 0;
+    for (; i < text->size() && text->at(i) >= QLatin1Char('0') && text->at(i) <= QLatin1Char('9');
+         ++i) {
+        number = qMin(number * 10 + text->at(i).digitValue(), limit);
+    }
+    return qint32(negative ? -number : number);
+}
+
+bool writeString(const QString &fileName,
+                 const QString &section,
+                 const QString &key,
+                 const QString &value)
+{
+    // A line break or an '=' in the key would let the text turn into other
+    // keys and sections when the file is read again.
+    if (fileName.isEmpty() || !fitsOnOneLine(section) || !fitsOnOneLine(key)
+        || !fitsOnOneLine(value) || key.contains(QLatin1Char('='))) {
+        return false;
+    }
+
+    QString text;
+    // A file that exists but cannot be read must not be replaced by one key.
+    if (QFileInfo::exists(fileName) && !Common::ReadTextFile(fileName, &text))
+        return false;
+
+    QStringList lines = splitLines(text);
+    const Location found = locate(lines, section, key);
+    const QString entry = key + QLatin1Char('=') + value;
+    if (found.header < 0) {
+        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+    } else if (found.key >= 0) {
+        lines[found.key] = entry;
+    } else {
+        lines.insert((found.lastKey >= 0 ? found.lastKey : found.header) + 1, entry);
+    }
+
+    const QString lineEnd = QStringLiteral("\r\n");
+    return Common::WriteTextFile(fileName, lines.join(lineEnd) + lineEnd);
+}
+
+} // namespace PrivateProfile
