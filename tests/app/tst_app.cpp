@@ -4,9 +4,11 @@
 #include "common/placeform.h"
 #include "convert/frmvb.h"
 #include "oracle/db.h"
+#include "settings/settingsstore.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -30,6 +32,7 @@ private slots:
     void cleanup();
 
     void startUpResetsFlagsAndShowsCaption();
+    void loadCreatesSettingsFileOrCarriesOnWithout();
     void menusHoldEveryItemInOrder();
     void toolbarHasEighteenPositions();
     void imagesAreSixteenPixelsSquare();
@@ -73,6 +76,25 @@ void tst_App::startUpResetsFlagsAndShowsCaption()
     QCOMPARE(SQLEdit::BaseCaption, QString("Korvane Ver3.1.1"));
     QCOMPARE(window->windowTitle(), SQLEdit::BaseCaption);
     QCOMPARE(SQLEdit::BuildCaption("Korvane", 10, 0, 7), QString("Korvane Ver10.0.7"));
+}
+
+void tst_App::loadCreatesSettingsFileOrCarriesOnWithout()
+{
+    {
+        frmMain w;
+        QVERIFY(QFile::exists(mHome->filePath("CONFIG.ini")));
+        QCOMPARE(FileIO::GetSettingValue("HENNAME"), QVariant(QString("strSQL")));
+    }
+
+    // A folder that cannot be created (its parent is a file): defaults, no file, no crash.
+    QFile blocker(mHome->filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("KORVANE_HOME", blocker.fileName().toLocal8Bit() + "/home");
+    FileIO::ResetSettings();
+    frmMain w;
+    QCOMPARE(FileIO::GetSettingValue("SPACE"), QVariant(qint16(3)));
+    QCOMPARE(w.windowTitle(), QString("Korvane Ver3.1.1"));
 }
 
 void tst_App::menusHoldEveryItemInOrder()
