@@ -1,0 +1,166 @@
+#include "oracle/component.h"
+
+#include "oracle/connection.h"
+#include "oracle/oraerrors.h"
+#include "oracle/servers.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+
+namespace Ora {
+
+std::shared_ptr<Session> CreateObject(const QString &progId)
+{
+    if (progId.compare(QLatin1String(SessionProgId), Qt::CaseInsensitive) != 0)
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("Cannot create an object for the identifier \"%1\".").arg(progId),
+              LayerSource());
+    if (QSqlDatabase::drivers().isEmpty())
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("No database driver is installed (the Qt SQL driver plugins are "
+                             "missing)."),
+              LayerSource());
+    return std::make_shared<Session>();
+}
+
+void SplitConnectString(const QString &connectString, QString *userId, QString *password)
+{
+    const qsizetype slash = connectString.indexOf(QLatin1Char('/'));
+    *userId = slash < 0 ? connectString : connectString.left(slash);
+    *password = slash < 0 ? QString() : connectString.mid(slash + 1);
+}
+
+static ServerEntry ResolveServer(const QString &serverName)
+{
+    if (std::optional<ServerEntry> entry = FindServer(serverName))
+        return *entry;
+    const QString name = serverName.trimmed();
+    if (QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
+        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}};
+    const QString path = ServersFilePath();
+    const QString why = QFile::exists(path)
+                            ? QStringLiteral("%1 has no section [%2]").arg(path, name)
+                            : QStringLiteral("the server list %1 is missing").arg(path);
+    Raise(ErrServerNotResolved,
+          QStringLiteral("Cannot resolve the server name \"%1\": %2.").arg(name, why),
+          LayerSource());
+}
+
+std::shared_ptr<Database>
+Session::OpenDatabase(const QString &serverName, const QString &connectString, qint32 options)
+{
+    Q_UNUSED(options);
+    QString userId;
+    QString password;
+    SplitConnectString(connectString, &userId, &password);
+    const ServerEntry server = ResolveServer(serverName);
+    auto connection = std::make_shared<Connection>(server, userId, password);
+    mConnections.push_back(connection);
+    return std::make_shared<Database>(connection);
+}
+
+void Session::BeginTrans()
+{
+    for (const std::shared_ptr<Connection> &connection : mConnections)
+        connection->beginTransaction();
+}
+
+void Session::ResetTrans()
+{
+    for (const std::shared_ptr<Connection> &connection : mConnections)
+        connection->rollbackTransaction();
+}
+
+void Session::CommitTrans()
+{
+    for (const std::shared_ptr<Connection> &connection : mConnections)
+        connection->commitTransaction();
+}
+
+Database::Database(std::shared_ptr<Connection> connection)
+    : mConnection(std::move(connection))
+{}
+
+std::shared_ptr<Dynaset> Database::DbCreateDynaset(const QString &sql, qint32 options)
+{
+    QStringList columnNames;
+    const quint64 ticket = mConnection->openQuery(sql, &columnNames);
+    auto dynaset = std::make_shared<Dynaset>(mConnection, ticket, columnNames, options);
+    dynaset->moveNext(); // onto the first row
+    return dynaset;
+}
+
+qint32 Database::ExecuteSQL(const QString &sql)
+{
+    return mConnection->execute(sql);
+}
+
+Field::Field(const QString &name, const QVariant &value, bool hasRow)
+    : mName(name)
+    , mValue(value)
+    , mHasRow(hasRow)
+{}
+
+QVariant Field::value() const
+{
+    if (!mHasRow)
+        Raise(ErrNoCurrentRow, QStringLiteral("No current row: the dynaset is past its last row."),
+              LayerSource());
+    return mValue;
+}
+
+Dynaset::Dynaset(std::shared_ptr<Connection> connection,
+                 quint64 ticket,
+                 const QStringList &columnNames,
+                 qint32 options)
+    : mConnection(std::move(connection))
+    , mTicket(ticket)
+    , mColumnNames(columnNames)
+    , mOptions(options)
+{}
+
+Dynaset::~Dynaset()
+{
+    if (!mEof)
+        mConnection->closeQuery(mTicket);
+}
+
+QList<Field> Dynaset::fields() const
+{
+    QList<Field> fields;
+    for (qsizetype i = 0; i < mColumnNames.size(); ++i)
+        fields.append(Field(mColumnNames.at(i), mEof ? QVariant() : mValues.value(i), !mEof));
+    return fields;
+}
+
+static QVariant CellValue(const QVariant &value, bool keepTrailingBlanks)
+{
+    if (value.isNull())
+        return QVariant(); // SQL NULL, whatever type the driver gave it
+    if (keepTrailingBlanks || value.typeId() != QMetaType::QString)
+        return value;
+    QString text = value.toString();
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+void Dynaset::moveNext()
+{
+    if (mEof)
+        return;
+    QVariantList values;
+    if (!mConnection->fetchRow(mTicket, &values)) {
+        mEof = true;
+        mValues.clear();
+        return;
+    }
+    const bool keep = mOptions & KeepTrailingBlanks;
+    mValues.clear();
+    for (const QVariant &value : values)
+        mValues.append(CellValue(value, keep));
+}
+
+} // namespace Ora

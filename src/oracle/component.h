@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+/// The database component the program drives: a session made by programmatic
+/// identifier, the databases it opens, their dynasets and fields. Exactly the calls
+/// the program makes, implemented on Qt SQL. Objects are shared references:
+/// releasing the last reference is what closes a connection. Every failing call
+/// raises Common::RuntimeError (numbers in oraerrors.h).
+namespace Ora {
+
+class Connection;
+class Database;
+class Dynaset;
+class Session;
+
+/// The programmatic identifier of the session object.
+inline constexpr char SessionProgId[] = "OracleInProcServer.XOraSession";
+
+/// Creates an object by programmatic identifier; only the session is known.
+/// Raises when the identifier is unknown or no Qt SQL driver is installed at all.
+std::shared_ptr<Session> CreateObject(const QString &progId);
+
+/// A session: opens databases and holds their common transaction.
+class Session
+{
+public:
+    /// Connects to a server name resolved through SERVERS.ini (or, with no entry and
+    /// the QOCI driver installed, as an Oracle net service name). The connect string
+    /// is user ID, "/", password, split at the first "/". Options are accepted.
+    std::shared_ptr<Database>
+    OpenDatabase(const QString &serverName, const QString &connectString, qint32 options);
+
+    /// Begins a transaction on every database of the session; nothing when one is open.
+    void BeginTrans();
+    /// Rolls back all uncommitted work; nothing when no transaction is open.
+    void ResetTrans();
+    /// Commits all uncommitted work; nothing when no transaction is open.
+    void CommitTrans();
+
+private:
+    // The session keeps its connections until it is released, as a transaction
+    // of the session may outlive a released database object.
+    std::vector<std::shared_ptr<Connection>> mConnections;
+};
+
+/// One open database.
+class Database
+{
+public:
+    explicit Database(std::shared_ptr<Connection> connection);
+
+    /// Runs a query and returns a dynaset on its first row.
+    std::shared_ptr<Dynaset> DbCreateDynaset(const QString &sql, qint32 options);
+    /// Runs a statement that returns no rows; returns the number of rows processed.
+    qint32 ExecuteSQL(const QString &sql);
+
+private:
+    std::shared_ptr<Connection> mConnection;
+};
+
+/// One column of the dynaset's current row.
+class Field
+{
+public:
+    Field(const QString &name, const QVariant &value, bool hasRow);
+
+    QString name() const { return mName; }
+    /// The value; a null QVariant for SQL NULL. Raises at the end of the rows.
+    QVariant value() const;
+
+private:
+    QString mName;
+    QVariant mValue;
+    bool mHasRow;
+};
+
+/// Dynaset options that change what the layer does; other flags are accepted.
+enum DynasetOption {
+    /// Text values keep their trailing blanks (otherwise removed).
+    KeepTrailingBlanks = 2,
+};
+
+/// The rows of a query, read forward one at a time.
+class Dynaset
+{
+public:
+    Dynaset(std::shared_ptr<Connection> connection,
+            quint64 ticket,
+            const QStringList &columnNames,
+            qint32 options);
+    /// Ends the query if it still runs, leaving the connection ready at once.
+    ~Dynaset();
+    Dynaset(const Dynaset &) = delete;
+    Dynaset &operator=(const Dynaset &) = delete;
+
+    /// True past the last row, and at once for an empty result.
+    bool isEof() const { return mEof; }
+    /// The fields of the current row in select-list order.
+    QList<Field> fields() const;
+    /// Moves to the next row; raises when the row cannot be read.
+    void moveNext();
+
+private:
+    std::shared_ptr<Connection> mConnection;
+    quint64 mTicket;
+    QStringList mColumnNames;
+    qint32 mOptions;
+    QVariantList mValues;
+    bool mEof = false;
+};
+
+/// Splits a connect string "user/password" at its first "/" (the password may hold
+/// more); a text without "/" is all user ID.
+void SplitConnectString(const QString &connectString, QString *userId, QString *password);
+
+} // namespace Ora

@@ -1,0 +1,336 @@
+#include "oracle/connection.h"
+
+#include "common/appdir.h"
+#include "oracle/oraerrors.h"
+
+#include <QDir>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <dlfcn.h>
+#include <libpq-fe.h>
+
+namespace Ora {
+
+static const char SavepointName[] = "korvane_statement";
+
+// The database name handed to the driver for a server entry.
+static QString DriverDatabaseName(const ServerEntry &server)
+{
+    if (server.driver == QLatin1String("QSQLITE")) {
+        const QString &file = server.database;
+        if (file.isEmpty() || file == QLatin1String(":memory:")
+            || file.startsWith(QLatin1String("file:")) || QDir::isAbsolutePath(file))
+            return file;
+        return QDir(Common::ApplicationDirectory()).filePath(file);
+    }
+    if (server.driver == QLatin1String("QODBC")
+        && !server.database.contains(QLatin1String("UseDeclareFetch"), Qt::CaseInsensitive)) {
+        // psqlODBC reads the whole result into memory unless told to fetch it in
+        // blocks through a cursor; other drivers ignore keywords they do not know.
+        return server.database + QStringLiteral(";UseDeclareFetch=1;Fetch=1000");
+    }
+    return server.database;
+}
+
+Connection::Connection(const ServerEntry &server, const QString &userId, const QString &password)
+    : mDriverName(server.driver)
+{
+    if (mDriverName.isEmpty())
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The server %1 in SERVERS.ini names no DRIVER.").arg(server.name),
+              LayerSource());
+    if (!QSqlDatabase::isDriverAvailable(mDriverName))
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The database driver %1 for the server %2 is not installed "
+                             "(no Qt SQL plugin of that name).")
+                  .arg(mDriverName, server.name),
+              LayerSource());
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(mDriverName, mName.name());
+    db.setDatabaseName(DriverDatabaseName(server));
+    if (!server.host.isEmpty())
+        db.setHostName(server.host);
+    if (server.port > 0)
+        db.setPort(server.port);
+    db.setUserName(userId);
+    db.setPassword(password);
+    db.setConnectOptions(server.options);
+    if (!db.open())
+        raise(db.lastError());
+}
+
+Connection::~Connection()
+{
+    endQuery(QueryEnd::Stopped);
+    QSqlDatabase db = database();
+    // Uncommitted work is discarded, and ODBC refuses to disconnect inside a transaction.
+    if (mInTransaction)
+        db.rollback();
+    db.close();
+}
+
+QSqlDatabase Connection::database() const
+{
+    return QSqlDatabase::database(mName.name(), false);
+}
+
+void Connection::raise(const QSqlError &error) const
+{
+    Raise(mDriverName, error);
+}
+
+bool Connection::usesSavepoints() const
+{
+    return mInTransaction && mDriverName == QLatin1String("QPSQL");
+}
+
+bool Connection::prepareInTransaction(const QString &sql) const
+{
+    // A '?' would be taken for a parameter marker; such a text is sent as it is.
+    return mInTransaction && mDriverName == QLatin1String("QODBC")
+           && !sql.contains(QLatin1Char('?'));
+}
+
+bool Connection::runQuiet(const QString &sql)
+{
+    QSqlQuery query(database());
+    return query.exec(sql);
+}
+
+void Connection::setSavepoint()
+{
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("SAVEPOINT ") + QLatin1String(SavepointName)))
+        raise(query.lastError());
+}
+
+void Connection::releaseSavepoint(bool rollBack)
+{
+    // Failures are left to the next statement to report: after a lost connection
+    // it fails as well, and after a user's own COMMIT there is nothing to release.
+    if (rollBack)
+        runQuiet(QStringLiteral("ROLLBACK TO SAVEPOINT ") + QLatin1String(SavepointName));
+    runQuiet(QStringLiteral("RELEASE SAVEPOINT ") + QLatin1String(SavepointName));
+}
+
+static bool Run(QSqlQuery &query, const QString &sql, bool prepare)
+{
+    return prepare ? query.prepare(sql) && query.exec() : query.exec(sql);
+}
+
+void Connection::beginTransaction()
+{
+    if (mInTransaction)
+        return;
+    endQuery(QueryEnd::Stopped);
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        raise(db.lastError());
+    mInTransaction = true;
+}
+
+void Connection::rollbackTransaction()
+{
+    if (!mInTransaction)
+        return;
+    endQuery(QueryEnd::Stopped);
+    QSqlDatabase db = database();
+    if (!db.rollback()) {
+        const QSqlError error = db.lastError();
+        // A broken connection has no transaction left: the server discarded it,
+        // and refusing here would make every later reconnect fail as well.
+        if (!connectionLost())
+            raise(error);
+    }
+    mInTransaction = false;
+}
+
+void Connection::commitTransaction()
+{
+    if (!mInTransaction)
+        return;
+    endQuery(QueryEnd::Stopped);
+    // psqlODBC reports a commit on a connection it has lost as a success.
+    if (connectionLost()) {
+        mInTransaction = false;
+        Raise(ErrConnectionLost,
+              QStringLiteral("The connection to the database was lost: the transaction was rolled "
+                             "back by the server, nothing was committed."),
+              mDriverName);
+    }
+    QSqlDatabase db = database();
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        // PostgreSQL ends a transaction whose commit failed; SQLite keeps it open
+        // ("database is locked") so that the commit can be tried again.
+        mInTransaction = serverInTransaction();
+        raise(error);
+    }
+    mInTransaction = false;
+}
+
+qint32 Connection::execute(const QString &sql)
+{
+    endQuery(QueryEnd::Stopped);
+    const bool savepoint = usesSavepoints();
+    if (savepoint)
+        setSavepoint();
+    QSqlQuery query(database());
+    if (!Run(query, sql, prepareInTransaction(sql))) {
+        const QSqlError error = query.lastError();
+        query.finish();
+        if (savepoint)
+            releaseSavepoint(true);
+        raise(error);
+    }
+    const int rows = query.numRowsAffected();
+    query.finish();
+    if (savepoint)
+        releaseSavepoint(false);
+    return qMax(rows, 0);
+}
+
+quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
+{
+    endQuery(QueryEnd::Stopped);
+    const bool savepoint = usesSavepoints();
+    if (savepoint)
+        setSavepoint();
+    auto query = std::make_unique<QSqlQuery>(database());
+    query->setForwardOnly(true);
+    // Numeric columns as the database's exact text rather than a rounded double.
+    query->setNumericalPrecisionPolicy(QSql::HighPrecision);
+    if (!Run(*query, sql, prepareInTransaction(sql))) {
+        const QSqlError error = query->lastError();
+        query.reset();
+        if (savepoint)
+            releaseSavepoint(true);
+        raise(error);
+    }
+    const QSqlRecord record = query->record();
+    columnNames->clear();
+    for (int i = 0; i < record.count(); ++i)
+        columnNames->append(record.fieldName(i));
+    mQuery = std::move(query);
+    mQueryHasSavepoint = savepoint;
+    return ++mQueryTicket;
+}
+
+bool Connection::fetchRow(quint64 ticket, QVariantList *values)
+{
+    if (ticket != mQueryTicket || !mQuery)
+        Raise(ErrFetchOutOfSequence,
+              QStringLiteral("The query was ended by a later statement on the same connection."),
+              mDriverName);
+    if (!mQuery->next()) {
+        const QSqlError error = mQuery->lastError();
+        const bool failed = error.type() != QSqlError::NoError;
+        endQuery(failed ? QueryEnd::Failed : QueryEnd::Completed);
+        if (failed)
+            raise(error);
+        return false;
+    }
+    const int columns = mQuery->record().count();
+    values->clear();
+    for (int i = 0; i < columns; ++i)
+        values->append(mQuery->value(i));
+    return true;
+}
+
+void Connection::closeQuery(quint64 ticket)
+{
+    if (ticket == mQueryTicket)
+        endQuery(QueryEnd::Stopped);
+}
+
+void Connection::endQuery(QueryEnd how)
+{
+    if (!mQuery)
+        return;
+    if (how == QueryEnd::Stopped)
+        cancelServerStatement();
+    mQuery->finish();
+    mQuery.reset();
+    if (mQueryHasSavepoint) {
+        mQueryHasSavepoint = false;
+        // A cancelled or failed query has aborted the transaction on PostgreSQL.
+        releaseSavepoint(how != QueryEnd::Completed);
+    }
+}
+
+// The libpq connection under a QPSQL database, or null for any other driver.
+static PGconn *PostgresConnection(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0
+            && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+void Connection::cancelServerStatement()
+{
+    // Without a cancel request the server goes on sending every remaining row,
+    // and finishing the query would have to read them all.
+    PGconn *conn = PostgresConnection(database());
+    if (!conn)
+        return;
+    const std::unique_ptr<PGcancel, decltype(&PQfreeCancel)> cancel(PQgetCancel(conn),
+                                                                    &PQfreeCancel);
+    if (!cancel)
+        return;
+    char message[256];
+    // A request that fails to arrive only means that finishing reads the rest.
+    PQcancel(cancel.get(), message, sizeof message);
+}
+
+// Asks the ODBC driver manager whether the connection is dead (SQL_ATTR_CONNECTION_DEAD).
+// The QODBC plugin has loaded the driver manager already; one call needs no headers.
+static bool OdbcConnectionDead(const QSqlDatabase &db)
+{
+    if (db.driverName() != QLatin1String("QODBC") || !db.driver())
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "void*") != 0)
+        return false;
+    void *connection = *static_cast<void *const *>(handle.constData());
+    const std::unique_ptr<void, int (*)(void *)> library(
+        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD), &dlclose);
+    if (!connection || !library)
+        return false;
+    using GetConnectAttr = short (*)(void *, int, void *, int, int *);
+    const auto getConnectAttr
+        = reinterpret_cast<GetConnectAttr>(dlsym(library.get(), "SQLGetConnectAttr"));
+    const int AttrConnectionDead = 1209;
+    const short Success = 0, SuccessWithInfo = 1;
+    quint32 dead = 0;
+    if (!getConnectAttr)
+        return false;
+    const short result
+        = getConnectAttr(connection, AttrConnectionDead, &dead, sizeof dead, nullptr);
+    return (result == Success || result == SuccessWithInfo) && dead == 1;
+}
+
+bool Connection::connectionLost() const
+{
+    const QSqlDatabase db = database();
+    if (PGconn *conn = PostgresConnection(db))
+        return PQstatus(conn) == CONNECTION_BAD;
+    return OdbcConnectionDead(db);
+}
+
+bool Connection::serverInTransaction() const
+{
+    PGconn *conn = PostgresConnection(database());
+    if (!conn)
+        return mInTransaction;
+    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+} // namespace Ora

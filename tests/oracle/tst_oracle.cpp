@@ -1,0 +1,772 @@
+#include "common/errors.h"
+#include "oracle/component.h"
+#include "oracle/db.h"
+#include "oracle/oo4o.h"
+#include "oracle/oraerrors.h"
+#include "oracle/servers.h"
+#include "oracle/sqlconnectionname.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The database layer against real servers: SQLite files in a temporary folder, and
+// the PostgreSQL server that scripts/with-postgres starts, reached through QPSQL
+// and through psqlODBC. Tables t_lite, t_pg and t_odbc belong to the servers LITE,
+// PG and ODBC; a second connection of the test's own checks what others can see.
+class tst_Oracle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void errorNumbers_data();
+    void errorNumbers();
+    void connectString();
+    void firstStart();
+    void serverNames();
+    void sessionStates();
+    void dbRoutines();
+    void transactions_data();
+    void transactions();
+    void failedStatementKeepsTransaction_data();
+    void failedStatementKeepsTransaction();
+    void statementErrors_data();
+    void statementErrors();
+    void wrongPassword_data();
+    void wrongPassword();
+    void dynasetFields_data();
+    void dynasetFields();
+    void stoppedQuery_data();
+    void stoppedQuery();
+    void lostConnection();
+
+private:
+    bool hasPostgres() const { return !mPgPort.isEmpty(); }
+    bool needsMissingPostgres(const QString &server) const
+    {
+        return server != QLatin1String("LITE") && !hasPostgres();
+    }
+    QString userFor(const QString &server) const
+    {
+        return server == QLatin1String("LITE") ? QStringLiteral("scott") : mPgUser;
+    }
+    QString passwordFor(const QString &server) const
+    {
+        return server == QLatin1String("LITE") ? QStringLiteral("tiger") : mPgPassword;
+    }
+    static QString tableFor(const QString &server)
+    {
+        return QStringLiteral("t_") + server.toLower();
+    }
+    bool observe(const QString &server, const QString &sql, int *count = nullptr) const;
+    int countRows(const QString &server) const;
+    void connect(const QString &server);
+
+    QTemporaryDir mHome;
+    QString mPgHost, mPgPort, mPgUser, mPgPassword, mPgDatabase, mOdbcDsn, mPgCtl;
+};
+
+#define REQUIRE_POSTGRES(server)                                                                   \
+    if (needsMissingPostgres(server))                                                              \
+    QFAIL("The PostgreSQL test environment is missing: run the tests through "                     \
+          "scripts/with-postgres (KORVANE_TEST_PG_* are not set).")
+
+#define VERIFY_NO_ERROR()                                                                          \
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description))
+
+static QString ErrorText()
+{
+    const Common::ErrorInfo error = Common::LastError::get();
+    return QStringLiteral("%1 %2 (%3)").arg(error.number).arg(error.description, error.source);
+}
+
+static int ThrownNumber(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Common::RuntimeError &error) {
+        return error.number();
+    }
+    return 0;
+}
+
+static int ReadAll(Ora::Dynaset &dynaset)
+{
+    int rows = 0;
+    for (; !dynaset.isEof(); dynaset.moveNext())
+        ++rows;
+    return rows;
+}
+
+void tst_Oracle::initTestCase()
+{
+    QVERIFY(mHome.isValid());
+    qputenv("KORVANE_HOME", mHome.path().toUtf8());
+    mPgHost = qEnvironmentVariable("KORVANE_TEST_PG_HOST");
+    mPgPort = qEnvironmentVariable("KORVANE_TEST_PG_PORT");
+    mPgUser = qEnvironmentVariable("KORVANE_TEST_PG_USER");
+    mPgPassword = qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD");
+    mPgDatabase = qEnvironmentVariable("KORVANE_TEST_PG_DATABASE");
+    mOdbcDsn = qEnvironmentVariable("KORVANE_TEST_ODBC_DSN");
+    mPgCtl = qEnvironmentVariable("KORVANE_TEST_PG_CTL");
+
+    QFile servers(Ora::ServersFilePath());
+    QVERIFY(servers.open(QIODevice::WriteOnly));
+    servers.write(QStringLiteral("[Lite]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                 "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
+                                 "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n"
+                                 "[NODRIVER]\r\nDRIVER=QNOSUCH\r\nDATABASE=x\r\n")
+                      .arg(mPgDatabase, mPgHost, mPgPort, mOdbcDsn)
+                      .toUtf8());
+    servers.close();
+
+    QStringList servers_ = {QStringLiteral("LITE")};
+    if (hasPostgres())
+        servers_ << QStringLiteral("PG") << QStringLiteral("ODBC");
+    for (const QString &server : servers_) {
+        const QString table = tableFor(server);
+        QVERIFY(observe(server, QStringLiteral("DROP TABLE IF EXISTS ") + table));
+        QVERIFY(observe(server, QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, name "
+                                               "VARCHAR(20))")
+                                    .arg(table)));
+    }
+}
+
+void tst_Oracle::cleanup()
+{
+    try {
+        DB::DisconnectDatabase();
+    } catch (const Common::RuntimeError &) {
+    }
+    Common::LastError::clear();
+    if (QTest::currentTestFunction() != QByteArray("lostConnection")) {
+        observe(QStringLiteral("LITE"), QStringLiteral("DELETE FROM t_lite"));
+        if (hasPostgres()) {
+            observe(QStringLiteral("PG"), QStringLiteral("DELETE FROM t_pg"));
+            observe(QStringLiteral("PG"), QStringLiteral("DELETE FROM t_odbc"));
+        }
+    }
+}
+
+// Runs one statement through a connection of the test's own, apart from the layer.
+bool tst_Oracle::observe(const QString &server, const QString &sql, int *count) const
+{
+    Ora::SqlConnectionName name;
+    QSqlDatabase db;
+    if (server == QLatin1String("LITE")) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
+        db.setDatabaseName(QDir(mHome.path()).filePath(QStringLiteral("lite.db")));
+    } else {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name.name());
+        db.setHostName(mPgHost);
+        db.setPort(mPgPort.toInt());
+        db.setDatabaseName(mPgDatabase);
+        db.setUserName(mPgUser);
+        db.setPassword(mPgPassword);
+    }
+    bool ok = db.open();
+    {
+        QSqlQuery query(db);
+        ok = ok && query.exec(sql);
+        if (ok && count)
+            *count = query.next() ? query.value(0).toInt() : -1;
+        if (!ok)
+            qWarning() << "observer:" << sql << query.lastError().text() << db.lastError().text();
+    }
+    db.close();
+    return ok;
+}
+
+int tst_Oracle::countRows(const QString &server) const
+{
+    int count = -1;
+    observe(server, QStringLiteral("SELECT COUNT(*) FROM ") + tableFor(server), &count);
+    return count;
+}
+
+void tst_Oracle::connect(const QString &server)
+{
+    DB::ConnectDatabase(userFor(server), passwordFor(server), server);
+}
+
+void tst_Oracle::errorNumbers_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("sqlstate") << "QPSQL"
+                              << "42601" << 6819553;
+    QTest::newRow("sqlstate with letters") << "QPSQL"
+                                           << "42P01" << 6844177;
+    QTest::newRow("postgres without state") << "QPSQL"
+                                            << "" << int(Ora::ErrDatabase);
+    QTest::newRow("sqlite") << "QSQLITE"
+                            << "1" << 1;
+    QTest::newRow("sqlite extended") << "QSQLITE"
+                                     << "1555" << 1555;
+    QTest::newRow("odbc") << "QODBC"
+                          << "1" << 1;
+    QTest::newRow("odbc without code") << "QODBC"
+                                       << "" << int(Ora::ErrDatabase);
+    QTest::newRow("oracle") << "QOCI"
+                            << "942" << 942;
+}
+
+void tst_Oracle::errorNumbers()
+{
+    QFETCH(QString, driver);
+    QFETCH(QString, code);
+    QFETCH(int, number);
+
+    const QSqlError error(QStringLiteral("driver text"), QStringLiteral("database text\n"),
+                          QSqlError::StatementError, code);
+    const Common::ErrorInfo info = Ora::ErrorFrom(driver, error);
+    QCOMPARE(info.number, number);
+    QCOMPARE(info.description, QStringLiteral("database text"));
+    QCOMPARE(info.source, driver);
+}
+
+void tst_Oracle::connectString()
+{
+    QString user, password;
+    Ora::SplitConnectString(QStringLiteral("/"), &user, &password);
+    QVERIFY(user.isEmpty() && password.isEmpty());
+    Ora::SplitConnectString(QStringLiteral("scott/ti/ger"), &user, &password);
+    QCOMPARE(user, QStringLiteral("scott"));
+    QCOMPARE(password, QStringLiteral("ti/ger"));
+    Ora::SplitConnectString(QStringLiteral("scott"), &user, &password);
+    QCOMPARE(user, QStringLiteral("scott"));
+    QVERIFY(password.isEmpty());
+}
+
+void tst_Oracle::firstStart()
+{
+    QTemporaryDir home;
+    qputenv("KORVANE_HOME", home.path().toUtf8());
+    auto restoreHome = qScopeGuard([this] { qputenv("KORVANE_HOME", mHome.path().toUtf8()); });
+    const QString serversPath = home.filePath(QStringLiteral("SERVERS.ini"));
+    const QString demoPath = home.filePath(QStringLiteral("demo.db"));
+
+    QVERIFY(Ora::CreateServersFileIfMissing());
+    QFile servers(serversPath);
+    QVERIFY(servers.open(QIODevice::ReadOnly));
+    QVERIFY(servers.readAll().contains("\r\n[DEMO]\r\nDRIVER=QSQLITE\r\nDATABASE=demo.db\r\n"));
+    servers.close();
+
+    // Any user ID and password will do, and the name's letter case does not matter.
+    DB::ConnectDatabase(QStringLiteral("anyone"), QStringLiteral("anything"),
+                        QStringLiteral("demo"));
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
+    std::shared_ptr<Ora::Dynaset> dynaset = DB::OpenDynaset(
+        QStringLiteral("SELECT E.EMP_NAME, D.DEPT_NAME, E.HIRE_DATE, E.SALARY, E.COMMISSION "
+                       "FROM EMPLOYEES E LEFT JOIN DEPARTMENTS D ON D.DEPT_ID = E.DEPT_ID "
+                       "ORDER BY E.EMP_ID"),
+        0);
+    QVERIFY2(dynaset, qPrintable(ErrorText()));
+    int rows = 0, nulls = 0;
+    for (; !dynaset->isEof(); dynaset->moveNext(), ++rows) {
+        const QList<Ora::Field> fields = dynaset->fields();
+        QCOMPARE(fields.size(), 5);
+        QCOMPARE(fields.at(0).name(), QStringLiteral("EMP_NAME"));
+        QVERIFY(!fields.at(0).value().toString().isEmpty());
+        QVERIFY(!fields.at(3).value().isNull());
+        nulls += fields.at(4).value().isNull() + fields.at(1).value().isNull();
+    }
+    QVERIFY(rows >= 5);
+    QVERIFY(nulls > 0);
+    dynaset.reset();
+    DB::DisconnectDatabase();
+
+    // Existing files are never replaced: an edited SERVERS.ini stays, and so does
+    // a demo.db with changed rows when only SERVERS.ini went missing.
+    QVERIFY(QFile::remove(serversPath));
+    {
+        Ora::SqlConnectionName name;
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
+        db.setDatabaseName(demoPath);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("DELETE FROM EMPLOYEES")));
+        db.close();
+    }
+    QVERIFY(Ora::CreateServersFileIfMissing());
+    QVERIFY(QFile::exists(serversPath));
+    connect(QStringLiteral("DEMO"));
+    dynaset = DB::OpenDynaset(QStringLiteral("SELECT * FROM EMPLOYEES"), 0);
+    QVERIFY(dynaset && dynaset->isEof());
+    dynaset.reset();
+    DB::DisconnectDatabase();
+
+    QVERIFY(servers.open(QIODevice::WriteOnly));
+    servers.write("[MINE]\r\nDRIVER=QSQLITE\r\n");
+    servers.close();
+    QVERIFY(Ora::CreateServersFileIfMissing());
+    QVERIFY(servers.open(QIODevice::ReadOnly));
+    QCOMPARE(servers.readAll(), QByteArray("[MINE]\r\nDRIVER=QSQLITE\r\n"));
+    servers.close();
+
+    // A folder that cannot be made (its parent is a file) gives false, not a crash.
+    QFile blocker(home.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("KORVANE_HOME", (blocker.fileName() + QStringLiteral("/sub")).toUtf8());
+    QVERIFY(!Ora::CreateServersFileIfMissing());
+}
+
+void tst_Oracle::serverNames()
+{
+    QVERIFY_THROWS_EXCEPTION(Common::RuntimeError,
+                             Ora::CreateObject(QStringLiteral("Other.Thing")));
+
+    oo4o session;
+    session.SetServerName(QStringLiteral("nosuch_db"));
+    session.oraDBOpen();
+    QVERIFY(Common::LastError::isSet());
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI"))) {
+        QCOMPARE(Common::LastError::get().number, int(Ora::ErrServerNotResolved));
+        QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("\"nosuch_db\"")),
+                 qPrintable(ErrorText()));
+    }
+    QCOMPARE(session.state(), oo4o::State::HalfOpen);
+
+    session.SetServerName(QStringLiteral("NODRIVER"));
+    session.oraDBOpen();
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrCannotCreateObject));
+    QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("QNOSUCH")),
+             qPrintable(ErrorText()));
+
+    session.SetServerName(QStringLiteral("lItE"));
+    session.oraDBOpen();
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
+    QCOMPARE(session.state(), oo4o::State::Open);
+}
+
+void tst_Oracle::sessionStates()
+{
+    oo4o session;
+    QCOMPARE(session.state(), oo4o::State::Closed);
+    QCOMPARE(session.oraBeginTrans(), 1);
+    QCOMPARE(session.oraRollback(), 1);
+    QCOMPARE(session.oraCommit(), 1);
+    session.oraDBClose();
+    QCOMPARE(session.state(), oo4o::State::Closed);
+
+    // A failed open leaves the object half-open, with the credentials kept.
+    session.SetUserId(QStringLiteral("scott"));
+    session.SetPassWord(QStringLiteral("tiger"));
+    session.SetServerName(QStringLiteral("NODRIVER"));
+    session.oraDBOpen();
+    QVERIFY(Common::LastError::isSet());
+    QCOMPARE(session.state(), oo4o::State::HalfOpen);
+    QCOMPARE(session.oraBeginTrans(), 0);
+    QCOMPARE(session.oraCommit(), 0);
+    QCOMPARE(session.oraRollback(), 0);
+    QVERIFY(!session.oraGetExecute(QStringLiteral("SELECT 1"), 0));
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    Common::LastError::clear();
+    QCOMPARE(session.oraExecute(QStringLiteral("DELETE FROM t_lite")), 0);
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    session.oraDBClose();
+    QCOMPARE(session.state(), oo4o::State::Closed);
+    QCOMPARE(session.GetUserId(), QStringLiteral("scott"));
+    QCOMPARE(session.GetPassWord(), QStringLiteral("tiger"));
+    QCOMPARE(session.GetServerName(), QStringLiteral("NODRIVER"));
+
+    // Open: rows processed are returned; a second open first rolls back the first.
+    session.SetServerName(QStringLiteral("LITE"));
+    session.oraDBOpen();
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
+    QCOMPARE(session.oraExecute(QStringLiteral("INSERT INTO t_lite VALUES (1, 'a'), (2, 'b')")), 2);
+    QCOMPARE(session.oraBeginTrans(), 0);
+    QCOMPARE(session.oraExecute(QStringLiteral("UPDATE t_lite SET name = 'c'")), 2);
+    QCOMPARE(session.oraExecute(QStringLiteral("INSERT INTO t_lite VALUES (3, 'c')")), 1);
+    session.oraDBOpen();
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
+    QCOMPARE(session.state(), oo4o::State::Open);
+    QCOMPARE(countRows(QStringLiteral("LITE")), 2);
+    std::shared_ptr<Ora::Dynaset> dynaset
+        = session.oraGetExecute(QStringLiteral("SELECT name FROM t_lite WHERE name = 'c'"), 0);
+    QVERIFY(dynaset && dynaset->isEof());
+}
+
+void tst_Oracle::dbRoutines()
+{
+    // Before any connect the session exists but has nothing to begin.
+    DB::BeginTransaction();
+    QVERIFY(!DB::InTransaction());
+
+    // A failed connect leaves the connection values alone: only callers set them.
+    DB::SetCurrentUserId(QStringLiteral("keep"));
+    DB::SetCurrentPassword(QStringLiteral("secret"));
+    DB::SetCurrentServerName(QStringLiteral("LITE"));
+    DB::SetCurrentIsInitial(1);
+    DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("NODRIVER"));
+    QVERIFY(Common::LastError::isSet());
+    QCOMPARE(DB::CurrentUserId(), QStringLiteral("keep"));
+    QCOMPARE(DB::CurrentPassword(), QStringLiteral("secret"));
+    QCOMPARE(DB::CurrentServerName(), QStringLiteral("LITE"));
+    QCOMPARE(DB::CurrentIsInitial(), qint16(1));
+    QCOMPARE(DB::CurrentSession().GetUserId(), QStringLiteral("x"));
+
+    // Without InTransaction, commit and rollback send nothing, even with work pending.
+    connect(QStringLiteral("LITE"));
+    VERIFY_NO_ERROR();
+    QCOMPARE(DB::CurrentSession().oraBeginTrans(), 0);
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'a')"));
+    VERIFY_NO_ERROR();
+    QVERIFY(!DB::InTransaction());
+    DB::CommitTransaction();
+    QCOMPARE(countRows(QStringLiteral("LITE")), 0);
+    DB::RollbackTransaction();
+    DB::SetInTransaction(true);
+    DB::CommitTransaction();
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(countRows(QStringLiteral("LITE")), 1);
+
+    // With no connection the routines that resume on error record it.
+    DB::DisconnectDatabase();
+    DB::ExecuteStatement(QStringLiteral("DELETE FROM t_lite"));
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QVERIFY(!DB::OpenDynaset(QStringLiteral("SELECT 1"), 0));
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+}
+
+static void AddServerRows()
+{
+    QTest::addColumn<QString>("server");
+    QTest::newRow("sqlite") << "LITE";
+    QTest::newRow("postgres") << "PG";
+    QTest::newRow("odbc") << "ODBC";
+}
+
+void tst_Oracle::transactions_data()
+{
+    AddServerRows();
+}
+
+void tst_Oracle::transactions()
+{
+    QFETCH(QString, server);
+    REQUIRE_POSTGRES(server);
+    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2, 'x')").arg(tableFor(server));
+
+    connect(server);
+    VERIFY_NO_ERROR();
+    DB::ExecuteStatement(insert.arg(1)); // no transaction: committed at once
+    VERIFY_NO_ERROR();
+    QCOMPARE(countRows(server), 1);
+
+    DB::BeginTransaction();
+    QVERIFY(DB::InTransaction());
+    DB::ExecuteStatement(insert.arg(2));
+    VERIFY_NO_ERROR();
+    QCOMPARE(countRows(server), 1);
+    DB::CommitTransaction();
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(countRows(server), 2);
+
+    DB::BeginTransaction();
+    DB::ExecuteStatement(insert.arg(3));
+    DB::RollbackTransaction();
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(countRows(server), 2);
+
+    DB::BeginTransaction();
+    DB::ExecuteStatement(insert.arg(4));
+    DB::DisconnectDatabase();
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
+    QCOMPARE(countRows(server), 2);
+
+    // A new connect rolls back through its disconnect.
+    connect(server);
+    DB::BeginTransaction();
+    DB::ExecuteStatement(insert.arg(5));
+    VERIFY_NO_ERROR();
+    connect(server);
+    VERIFY_NO_ERROR();
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(countRows(server), 2);
+}
+
+void tst_Oracle::failedStatementKeepsTransaction_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("failsWhileFetching");
+    const QString sqliteOverflow = QStringLiteral(
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 5) "
+        "SELECT abs(-9223372036854775805 - x) FROM c");
+    const QString divisionByZero
+        = QStringLiteral("SELECT 1 / (g - 3) FROM generate_series(1, 5) g");
+    QTest::newRow("sqlite") << "LITE" << sqliteOverflow;
+    QTest::newRow("postgres") << "PG" << divisionByZero;
+    QTest::newRow("odbc") << "ODBC" << divisionByZero;
+}
+
+void tst_Oracle::failedStatementKeepsTransaction()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, failsWhileFetching);
+    REQUIRE_POSTGRES(server);
+    const QString table = tableFor(server);
+
+    connect(server);
+    DB::BeginTransaction();
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO %1 VALUES (1, 'kept')").arg(table));
+    VERIFY_NO_ERROR();
+
+    const QStringList failing = {
+        QStringLiteral("INSERT INTO %1 VALUES (1, 'duplicate')").arg(table),
+        QStringLiteral("UPDATE no_such_table SET x = 1"),
+        QStringLiteral("selec 1"),
+    };
+    for (const QString &sql : failing) {
+        DB::ExecuteStatement(sql);
+        QVERIFY2(Common::LastError::isSet(), qPrintable(sql));
+    }
+    QVERIFY(!DB::OpenDynaset(QStringLiteral("SELECT * FROM no_such_table"), 0));
+    QVERIFY(Common::LastError::isSet());
+
+    // The error comes with the first rows or later, depending on how the driver fetches.
+    std::shared_ptr<Ora::Dynaset> dynaset = DB::OpenDynaset(failsWhileFetching, 0);
+    bool failed = !dynaset;
+    if (dynaset)
+        failed = ThrownNumber([&] { ReadAll(*dynaset); }) != 0;
+    QVERIFY(failed);
+    dynaset.reset();
+
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO %1 VALUES (2, 'after')").arg(table));
+    VERIFY_NO_ERROR();
+    DB::CommitTransaction();
+    QCOMPARE(countRows(server), 2);
+}
+
+void tst_Oracle::statementErrors_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<int>("number");
+    QTest::newRow("sqlite") << "LITE" << 1;
+    QTest::newRow("postgres") << "PG" << 6819553; // SQLSTATE 42601
+    QTest::newRow("odbc") << "ODBC" << 1;
+}
+
+void tst_Oracle::statementErrors()
+{
+    QFETCH(QString, server);
+    QFETCH(int, number);
+    REQUIRE_POSTGRES(server);
+    const QString driver = server == QLatin1String("LITE") ? QStringLiteral("QSQLITE")
+                           : server == QLatin1String("PG") ? QStringLiteral("QPSQL")
+                                                           : QStringLiteral("QODBC");
+    connect(server);
+    VERIFY_NO_ERROR();
+    for (int query = 0; query < 2; ++query) {
+        if (query)
+            QVERIFY(!DB::OpenDynaset(QStringLiteral("selec 1"), 0));
+        else
+            DB::ExecuteStatement(QStringLiteral("selec 1"));
+        const Common::ErrorInfo error = Common::LastError::get();
+        QCOMPARE(error.number, number);
+        QCOMPARE(error.source, driver);
+        QVERIFY2(error.description.contains(QStringLiteral("syntax error")),
+                 qPrintable(ErrorText()));
+    }
+    // A good statement right after clears the error state.
+    DB::ExecuteStatement(QStringLiteral("DELETE FROM ") + tableFor(server));
+    VERIFY_NO_ERROR();
+}
+
+void tst_Oracle::wrongPassword_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::newRow("postgres") << "PG";
+    QTest::newRow("odbc") << "ODBC";
+}
+
+void tst_Oracle::wrongPassword()
+{
+    QFETCH(QString, server);
+    REQUIRE_POSTGRES(server);
+    DB::ConnectDatabase(mPgUser, QStringLiteral("wrong"), server);
+    const Common::ErrorInfo error = Common::LastError::get();
+    QVERIFY(error.number != 0);
+    QVERIFY2(error.description.contains(QStringLiteral("password authentication failed")),
+             qPrintable(ErrorText()));
+    QCOMPARE(DB::CurrentSession().state(), oo4o::State::HalfOpen);
+    QCOMPARE(DB::CurrentSession().GetPassWord(), QStringLiteral("wrong"));
+    DB::BeginTransaction(); // acts on the session alone
+    QVERIFY(DB::InTransaction());
+    DB::ExecuteStatement(QStringLiteral("DELETE FROM ") + tableFor(server));
+    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    DB::RollbackTransaction();
+    QVERIFY(!DB::InTransaction());
+}
+
+void tst_Oracle::dynasetFields_data()
+{
+    AddServerRows();
+}
+
+void tst_Oracle::dynasetFields()
+{
+    QFETCH(QString, server);
+    REQUIRE_POSTGRES(server);
+    const QString table = tableFor(server);
+    connect(server);
+    DB::ExecuteStatement(
+        QStringLiteral("INSERT INTO %1 VALUES (1, 'one  '), (2, NULL), (3, 'three')").arg(table));
+    VERIFY_NO_ERROR();
+
+    const QString sql = QStringLiteral("SELECT name, id FROM %1 ORDER BY id").arg(table);
+    std::shared_ptr<Ora::Dynaset> dynaset = DB::OpenDynaset(sql, 0);
+    QVERIFY2(dynaset, qPrintable(ErrorText()));
+    QVERIFY(!dynaset->isEof());
+    QList<Ora::Field> fields = dynaset->fields();
+    QCOMPARE(fields.size(), 2);
+    QCOMPARE(fields.at(0).name().toLower(), QStringLiteral("name"));
+    QCOMPARE(fields.at(1).name().toLower(), QStringLiteral("id"));
+    QCOMPARE(fields.at(0).value().toString(), QStringLiteral("one"));
+    QCOMPARE(fields.at(1).value().toInt(), 1);
+    dynaset->moveNext();
+    QVERIFY(dynaset->fields().at(0).value().isNull());
+    QVERIFY(!dynaset->fields().at(1).value().isNull());
+    dynaset->moveNext();
+    dynaset->moveNext();
+    QVERIFY(dynaset->isEof());
+    QCOMPARE(dynaset->fields().size(), 2);
+    QCOMPARE(ThrownNumber([&] { dynaset->fields().at(0).value(); }), int(Ora::ErrNoCurrentRow));
+
+    // Option 2 keeps trailing blanks.
+    dynaset = DB::OpenDynaset(sql, Ora::KeepTrailingBlanks | 4 | 128);
+    QVERIFY(dynaset);
+    QCOMPARE(dynaset->fields().at(0).value().toString(), QStringLiteral("one  "));
+
+    QString empty = sql;
+    dynaset = DB::OpenDynaset(
+        empty.replace(QStringLiteral("ORDER"), QStringLiteral("WHERE id > 9 ORDER")), 0);
+    QVERIFY(dynaset && dynaset->isEof());
+}
+
+void tst_Oracle::stoppedQuery_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("endless");
+    // On PostgreSQL the rows stream until the last one, which waits an hour: only
+    // a cancel request lets the connection go on without that wait.
+    const QString sleeping
+        = QStringLiteral("SELECT g, repeat('x', 100), CASE WHEN g = 20000 THEN pg_sleep(3600) END "
+                         "FROM generate_series(1, 20000) g");
+    QTest::newRow("sqlite") << "LITE"
+                            << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                               "SELECT x FROM c";
+    QTest::newRow("postgres") << "PG" << sleeping;
+    QTest::newRow("odbc") << "ODBC" << sleeping;
+}
+
+void tst_Oracle::stoppedQuery()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, endless);
+    REQUIRE_POSTGRES(server);
+    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2, 'x')").arg(tableFor(server));
+
+    connect(server);
+    DB::BeginTransaction();
+    DB::ExecuteStatement(insert.arg(1));
+    VERIFY_NO_ERROR();
+
+    std::shared_ptr<Ora::Dynaset> dynaset = DB::OpenDynaset(endless, 0);
+    QVERIFY2(dynaset, qPrintable(ErrorText()));
+    dynaset->moveNext();
+    dynaset.reset(); // stopped early
+    DB::ExecuteStatement(insert.arg(2));
+    VERIFY_NO_ERROR();
+
+    // A query still open at commit is ended first; reading on is then refused.
+    dynaset = DB::OpenDynaset(endless, 0);
+    QVERIFY2(dynaset, qPrintable(ErrorText()));
+    dynaset->moveNext();
+    DB::CommitTransaction();
+    QCOMPARE(countRows(server), 2);
+    QCOMPARE(ThrownNumber([&] { dynaset->moveNext(); }), int(Ora::ErrFetchOutOfSequence));
+    dynaset.reset();
+
+    // Outside a transaction as well.
+    dynaset = DB::OpenDynaset(endless, 0);
+    QVERIFY2(dynaset, qPrintable(ErrorText()));
+    dynaset->moveNext();
+    dynaset.reset();
+    DB::ExecuteStatement(insert.arg(3));
+    VERIFY_NO_ERROR();
+    QCOMPARE(countRows(server), 3);
+}
+
+void tst_Oracle::lostConnection()
+{
+    REQUIRE_POSTGRES(QStringLiteral("PG"));
+    QVERIFY2(!mPgCtl.isEmpty(), "KORVANE_TEST_PG_CTL is not set");
+    observe(QStringLiteral("PG"), QStringLiteral("DELETE FROM t_pg"));
+    observe(QStringLiteral("PG"), QStringLiteral("DELETE FROM t_odbc"));
+
+    connect(QStringLiteral("PG"));
+    VERIFY_NO_ERROR();
+    oo4o odbc;
+    odbc.SetUserId(mPgUser);
+    odbc.SetPassWord(mPgPassword);
+    odbc.SetServerName(QStringLiteral("ODBC"));
+    odbc.oraDBOpen();
+    VERIFY_NO_ERROR();
+
+    DB::BeginTransaction();
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO t_pg VALUES (1, 'lost')"));
+    VERIFY_NO_ERROR();
+    QCOMPARE(odbc.oraBeginTrans(), 0);
+    QCOMPARE(odbc.oraExecute(QStringLiteral("INSERT INTO t_odbc VALUES (1, 'lost')")), 1);
+    VERIFY_NO_ERROR();
+
+    QCOMPARE(QProcess::execute(mPgCtl, {QStringLiteral("stop")}), 0);
+    auto restart = qScopeGuard([this] { QProcess::execute(mPgCtl, {QStringLiteral("start")}); });
+
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO t_pg VALUES (2, 'lost')"));
+    QVERIFY(Common::LastError::isSet());
+    QCOMPARE(Common::LastError::get().source, QStringLiteral("QPSQL"));
+    QVERIFY(!DB::OpenDynaset(QStringLiteral("SELECT 1"), 0));
+    QVERIFY(Common::LastError::isSet());
+    QCOMPARE(odbc.oraExecute(QStringLiteral("INSERT INTO t_odbc VALUES (2, 'lost')")), 0);
+    QCOMPARE(Common::LastError::get().source, QStringLiteral("QODBC"));
+    QVERIFY(!odbc.oraGetExecute(QStringLiteral("SELECT 1"), 0));
+    QVERIFY(Common::LastError::isSet());
+
+    // A commit fails and says so; a rollback and a disconnect go through, since
+    // the server has discarded the work, so that a later reconnect is possible.
+    QCOMPARE(ThrownNumber([&] { odbc.oraCommit(); }), int(Ora::ErrConnectionLost));
+    odbc.oraDBClose();
+    QCOMPARE(odbc.state(), oo4o::State::Closed);
+    DB::RollbackTransaction();
+    QVERIFY(!DB::InTransaction());
+    DB::DisconnectDatabase();
+    QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
+
+    // Reconnecting works again once the server is back.
+    connect(QStringLiteral("PG"));
+    QVERIFY(Common::LastError::isSet());
+    restart.dismiss();
+    QCOMPARE(QProcess::execute(mPgCtl, {QStringLiteral("start")}), 0);
+    connect(QStringLiteral("PG"));
+    VERIFY_NO_ERROR();
+    odbc.oraDBOpen();
+    VERIFY_NO_ERROR();
+    QCOMPARE(countRows(QStringLiteral("PG")), 0);
+    QCOMPARE(countRows(QStringLiteral("ODBC")), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_Oracle)
+#include "tst_oracle.moc"
