@@ -63,7 +63,7 @@ Connection::Connection(const ServerEntry &server, const QString &userId, const Q
 
 Connection::~Connection()
 {
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     QSqlDatabase db = database();
     // Uncommitted work is discarded, and ODBC refuses to disconnect inside a transaction.
     if (mInTransaction)
@@ -124,7 +124,7 @@ void Connection::beginTransaction()
 {
     if (mInTransaction)
         return;
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     QSqlDatabase db = database();
     if (!db.transaction())
         raise(db.lastError());
@@ -135,7 +135,7 @@ void Connection::rollbackTransaction()
 {
     if (!mInTransaction)
         return;
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     QSqlDatabase db = database();
     if (!db.rollback()) {
         const QSqlError error = db.lastError();
@@ -151,7 +151,7 @@ void Connection::commitTransaction()
 {
     if (!mInTransaction)
         return;
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     // psqlODBC reports a commit on a connection it has lost as a success.
     if (connectionLost()) {
         mInTransaction = false;
@@ -173,7 +173,7 @@ void Connection::commitTransaction()
 
 qint32 Connection::execute(const QString &sql)
 {
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     const bool savepoint = usesSavepoints();
     if (savepoint)
         setSavepoint();
@@ -194,7 +194,7 @@ qint32 Connection::execute(const QString &sql)
 
 quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
 {
-    endQuery(QueryEnd::Stopped);
+    stopQuery();
     const bool savepoint = usesSavepoints();
     if (savepoint)
         setSavepoint();
@@ -215,34 +215,63 @@ quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
         columnNames->append(record.fieldName(i));
     mQuery = std::move(query);
     mQueryHasSavepoint = savepoint;
-    return ++mQueryTicket;
+    mLiveTicket = ++mLastTicket;
+    readAhead();
+    return mLiveTicket;
 }
 
 bool Connection::fetchRow(quint64 ticket, QVariantList *values)
 {
-    if (ticket != mQueryTicket || !mQuery)
+    if (ticket == 0 || ticket != mLiveTicket)
         Raise(ErrFetchOutOfSequence,
               QStringLiteral("The query was ended by a later statement on the same connection."),
               mDriverName);
-    if (!mQuery->next()) {
-        const QSqlError error = mQuery->lastError();
-        const bool failed = error.type() != QSqlError::NoError;
-        endQuery(failed ? QueryEnd::Failed : QueryEnd::Completed);
-        if (failed)
-            raise(error);
-        return false;
+    if (mAheadError.type() != QSqlError::NoError) {
+        const QSqlError error = mAheadError;
+        mAheadError = QSqlError();
+        raise(error);
     }
-    const int columns = mQuery->record().count();
-    values->clear();
-    for (int i = 0; i < columns; ++i)
-        values->append(mQuery->value(i));
+    if (!mAhead)
+        return false;
+    *values = std::move(*mAhead);
+    mAhead.reset();
+    readAhead();
     return true;
+}
+
+// Reads one row ahead of the caller, so that the query is over, and the server
+// free, as soon as its last row has been handed out.
+void Connection::readAhead()
+{
+    if (!mQuery)
+        return;
+    if (mQuery->next()) {
+        QVariantList row;
+        const int columns = mQuery->record().count();
+        for (int i = 0; i < columns; ++i)
+            row.append(mQuery->value(i));
+        mAhead = std::move(row);
+        return;
+    }
+    const QSqlError error = mQuery->lastError();
+    const bool failed = error.type() != QSqlError::NoError;
+    endQuery(failed ? QueryEnd::Failed : QueryEnd::Completed);
+    if (failed)
+        mAheadError = error; // handed to the caller when it reaches that row
 }
 
 void Connection::closeQuery(quint64 ticket)
 {
-    if (ticket == mQueryTicket)
-        endQuery(QueryEnd::Stopped);
+    if (ticket != 0 && ticket == mLiveTicket)
+        stopQuery();
+}
+
+void Connection::stopQuery()
+{
+    endQuery(QueryEnd::Stopped);
+    mLiveTicket = 0;
+    mAhead.reset();
+    mAheadError = QSqlError();
 }
 
 void Connection::endQuery(QueryEnd how)

@@ -3,11 +3,13 @@
 #include "oracle/servers.h"
 #include "oracle/sqlconnectionname.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariantList>
 
 #include <memory>
+#include <optional>
 
 namespace Ora {
 
@@ -62,6 +64,8 @@ private:
     bool runQuiet(const QString &sql);
     void setSavepoint();
     void releaseSavepoint(bool rollBack);
+    void readAhead();
+    void stopQuery();
     void endQuery(QueryEnd how);
     void cancelServerStatement();
     bool connectionLost() const;
@@ -70,9 +74,12 @@ private:
     SqlConnectionName mName;
     QString mDriverName;
     bool mInTransaction = false;
-    std::unique_ptr<QSqlQuery> mQuery;
-    quint64 mQueryTicket = 0;
+    std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
     bool mQueryHasSavepoint = false;
+    quint64 mLiveTicket = 0; // the query whose rows can still be read
+    quint64 mLastTicket = 0;
+    std::optional<QVariantList> mAhead; // the next row, read ahead
+    QSqlError mAheadError;              // or the error that reading it gave
 };
 
 } // namespace Ora
