@@ -623,7 +623,7 @@ void tst_Oracle::dynasetFields()
     const QString table = tableFor(server);
     connect(server);
     DB::ExecuteStatement(
-        QStringLiteral("INSERT INTO %1 VALUES (1, 'one  '), (2, NULL), (3, 'three')").arg(table));
+        QStringLiteral("INSERT INTO %1 VALUES (1, 'one  '), (2, NULL), (3, '日本語')").arg(table));
     VERIFY_NO_ERROR();
 
     const QString sql = QStringLiteral("SELECT name, id FROM %1 ORDER BY id").arg(table);
@@ -640,6 +640,7 @@ void tst_Oracle::dynasetFields()
     QVERIFY(dynaset->fields().at(0).value().isNull());
     QVERIFY(!dynaset->fields().at(1).value().isNull());
     dynaset->moveNext();
+    QCOMPARE(dynaset->fields().at(0).value().toString(), QStringLiteral("日本語"));
     dynaset->moveNext();
     QVERIFY(dynaset->isEof());
     QCOMPARE(dynaset->fields().size(), 2);
