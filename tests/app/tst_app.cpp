@@ -1,8 +1,10 @@
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "app/sqledit.h"
+#include "common/errors.h"
 #include "common/placeform.h"
 #include "convert/frmvb.h"
+#include "oracle/component.h"
 #include "oracle/db.h"
 #include "settings/settingsstore.h"
 
@@ -41,6 +43,7 @@ private slots:
     void codeWindowIsCreatedHiddenBesideMainWindow();
     void activationRefreshesButtonsAndTriesInitialConnectionOnce();
     void closeBoxIsRefusedWhileStatementRuns();
+    void startUpMakesDemoServerReady();
     void closingDisconnects();
     void placeFormMovesTopThenLeft();
 
@@ -306,15 +309,40 @@ void tst_App::closeBoxIsRefusedWhileStatementRuns()
     QVERIFY(!other.isVisible());
 }
 
+void tst_App::startUpMakesDemoServerReady()
+{
+    const std::unique_ptr<frmMain> window = SQLEdit::Main();
+    QVERIFY(QFile::exists(mHome->filePath("SERVERS.ini")));
+
+    DB::ConnectDatabase("anyone", "anything", "demo");
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+    const auto dynaset = DB::OpenDynaset("select count(*) from EMPLOYEES", 0);
+    QVERIFY(dynaset && !dynaset->isEof());
+    QVERIFY(dynaset->fields().at(0).value().toInt() > 0);
+    DB::DisconnectDatabase();
+}
+
 void tst_App::closingDisconnects()
 {
-    frmMain w;
-    w.show();
-    QPointer<frmVb> vb = w.codeWindow();
-    DB::SetInTransaction(true);
-    QVERIFY(w.close());
+    const std::unique_ptr<frmMain> window = SQLEdit::Main();
+    DB::ConnectDatabase("", "", "DEMO");
+    QVERIFY(!Common::LastError::isSet());
+    DB::BeginTransaction();
+    DB::ExecuteStatement("delete from EMPLOYEES");
+    QVERIFY(!Common::LastError::isSet());
+    QVERIFY(DB::InTransaction());
+
+    QPointer<frmVb> vb = window->codeWindow();
+    QVERIFY(window->close()); // no question asked about the pending delete
     QVERIFY(!DB::InTransaction());
+    QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
     QTRY_VERIFY(vb.isNull()); // the code window is unloaded with it
+
+    // The delete was rolled back.
+    DB::ConnectDatabase("", "", "DEMO");
+    const auto dynaset = DB::OpenDynaset("select count(*) from EMPLOYEES", 0);
+    QVERIFY(dynaset && dynaset->fields().at(0).value().toInt() > 0);
+    DB::DisconnectDatabase();
 }
 
 void tst_App::placeFormMovesTopThenLeft()
