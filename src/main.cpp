@@ -14,8 +14,7 @@ int main(int argc, char *argv[])
                      "korvane: there is no display to open the window on.\n"
                      "Run it on a virtual X display:  xvfb-run -a %s\n"
                      "or with no display at all:       QT_QPA_PLATFORM=offscreen %s\n",
-                     argv[0],
-                     argv[0]);
+                     argv[0], argv[0]);
         return 1;
     }
 
