@@ -213,6 +213,7 @@ quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
     columnNames->clear();
     for (int i = 0; i < record.count(); ++i)
         columnNames->append(record.fieldName(i));
+    mColumnCount = record.count();
     mQuery = std::move(query);
     mQueryHasSavepoint = savepoint;
     mLiveTicket = ++mLastTicket;
@@ -246,9 +247,11 @@ void Connection::readAhead()
     if (!mQuery)
         return;
     if (mQuery->next()) {
+        // The column count is kept from the start: record() rebuilds the whole
+        // field list on every call, which would cost more than the row itself.
         QVariantList row;
-        const int columns = mQuery->record().count();
-        for (int i = 0; i < columns; ++i)
+        row.reserve(mColumnCount);
+        for (int i = 0; i < mColumnCount; ++i)
             row.append(mQuery->value(i));
         mAhead = std::move(row);
         return;

@@ -76,6 +76,7 @@ private:
     bool mInTransaction = false;
     std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
     bool mQueryHasSavepoint = false;
+    int mColumnCount = 0;    // of the streaming query
     quint64 mLiveTicket = 0; // the query whose rows can still be read
     quint64 mLastTicket = 0;
     std::optional<QVariantList> mAhead; // the next row, read ahead
