@@ -101,6 +101,7 @@ constexpr QKeySequence::StandardKey NoKey = QKeySequence::UnknownKey;
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
+    , openInitialConnection(SQLEdit::OpenInitialConnection)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/db.png")));
@@ -331,7 +332,7 @@ void frmMain::Form_Activate()
         Common::WaitCursor wait;
         // A failure leaves the flag set, so the next activation tries again.
         try {
-            mInitialConnectPending = SQLEdit::OpenInitialConnection();
+            mInitialConnectPending = openInitialConnection();
         } catch (const std::exception &) {
         }
     }

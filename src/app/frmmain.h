@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -67,6 +68,8 @@ public:
     /// Editor height in twips that the layout keeps (0 before the first layout).
     int editorHeight() const { return mEditorHeight; }
     bool initialConnectPending() const { return mInitialConnectPending; }
+    /// Opens the saved start-up connection at activation; tests replace it.
+    std::function<bool()> openInitialConnection;
 
 protected:
     void changeEvent(QEvent *event) override;

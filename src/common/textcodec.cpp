@@ -6,8 +6,10 @@
 
 namespace Common {
 
-QString DecodeText(const QByteArray &bytes)
+QString DecodeText(const QByteArray &bytes, bool *ok)
 {
+    if (ok)
+        *ok = true;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
     if (!utf8.hasError())
@@ -19,8 +21,8 @@ QString DecodeText(const QByteArray &bytes)
         if (!shiftJis.hasError())
             return decoded;
     }
-    // Neither encoding fits (a binary file): keep what UTF-8 made of it, with
-    // replacement characters where bytes were invalid.
+    if (ok)
+        *ok = false;
     return text;
 }
 
@@ -43,13 +45,18 @@ bool ReadTextFile(const QString &path, QString *text)
 
 bool WriteTextFile(const QString &path, const QString &text)
 {
+    // The text goes to a temporary file beside the old one, which it replaces
+    // only when every byte has reached the disk; on any failure the old file
+    // keeps all of its bytes. There is no fallback to rewriting the file in
+    // place, as a failure half-way through would leave it cut.
     QSaveFile file(path);
-    // A folder that refuses new files may still let an existing file be rewritten.
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = EncodeText(text);
-    if (file.write(bytes) != bytes.size()) {
+    // A full disk may only show when the buffer is flushed, and commit() does
+    // not report an error that its own flush meets: flush and check first.
+    if (file.write(bytes) != bytes.size() || !file.flush()
+        || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }

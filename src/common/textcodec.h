@@ -6,8 +6,10 @@
 namespace Common {
 
 /// Decodes file bytes: UTF-8 when they are valid UTF-8, otherwise Shift_JIS, so
-/// that files written by the Windows version of the program read correctly.
-QString DecodeText(const QByteArray &bytes);
+/// that files written by the Windows version of the program read correctly. Bytes
+/// that are neither (a binary file) decode as UTF-8 with a replacement character
+/// for each invalid byte, and *ok, when given, is set to false.
+QString DecodeText(const QByteArray &bytes, bool *ok = nullptr);
 
 /// Encodes text for writing: always UTF-8.
 QByteArray EncodeText(const QString &text);
@@ -15,7 +17,9 @@ QByteArray EncodeText(const QString &text);
 /// Reads a whole text file; false when it cannot be opened or read.
 bool ReadTextFile(const QString &path, QString *text);
 
-/// Replaces a whole text file safely (the old file stays intact if writing fails).
+/// Replaces a whole text file. True only when every byte reached the new file and
+/// it replaced the old one; on any failure (a full disk, a folder that refuses new
+/// files) the old file is left exactly as it was.
 bool WriteTextFile(const QString &path, const QString &text);
 
 /// Cuts text so that its encoded form has at most maxBytes bytes, never

@@ -260,13 +260,30 @@ void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
 void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
 {
     frmMain w;
-    w.show();
-    w.activateWindow();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-
-    // The start-up connection has run to its end: no further attempts.
+    int attempts = 0;
+    // The first attempt fails (no connection list yet), the second runs to its end.
+    w.openInitialConnection = [&attempts] {
+        if (++attempts == 1)
+            throw Common::RuntimeError(Common::ErrFileNotFound, "File not found", "test");
+        return false;
+    };
+    QWidget other;
+    auto activate = [](QWidget *window) {
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window);
+        return QTest::qWaitForWindowActive(window);
+    };
+    QVERIFY(activate(&w));
+    QCOMPARE(attempts, 1);
+    QVERIFY(w.initialConnectPending());
+    QVERIFY(activate(&other));
+    QVERIFY(activate(&w));
+    QCOMPARE(attempts, 2);
     QVERIFY(!w.initialConnectPending());
+    QVERIFY(activate(&other));
+    QVERIFY(activate(&w));
+    QCOMPARE(attempts, 2);
 
     // Empty editor: nothing to save, convert, copy, cut or delete.
     for (int index : {2, 8, 9, 11, 13})

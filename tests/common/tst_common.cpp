@@ -3,9 +3,14 @@
 #include "common/errors.h"
 #include "common/textcodec.h"
 
+#include "../filesizelimit.h"
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <thread>
 
 using namespace Common;
 
@@ -21,7 +26,8 @@ private slots:
     void decodeAcceptsUtf8AndShiftJis();
     void truncateNeverSplitsACharacter_data();
     void truncateNeverSplitsACharacter();
-    void writeReplacesWholeFileAndFailsCleanly();
+    void writeReplacesWholeFileOrNothing_data();
+    void writeReplacesWholeFileOrNothing();
     void applicationDirectoryFollowsKorvaneHome();
     void lastErrorIsPerThreadRecord();
 };
@@ -77,9 +83,14 @@ void tst_Common::decodeAcceptsUtf8AndShiftJis()
     const QByteArray shiftJis("\xcc\xa7\xb2\xd9\x20\x8e\xd0\x88\xf5");
     QCOMPARE(DecodeText(shiftJis), text);
 
-    // Bytes that are neither still decode to something, without a crash.
+    // Bytes that are neither: each invalid byte becomes a replacement character,
+    // NULs stay, and the caller learns that the text did not decode.
     const QByteArray binary("\x00\xff\xfe\x81\x00", 5);
-    QVERIFY(!DecodeText(binary).isEmpty());
+    bool ok = true;
+    QCOMPARE(DecodeText(binary, &ok), QString::fromUtf16(u"\0\uFFFD\uFFFD\uFFFD\0", 5));
+    QVERIFY(!ok);
+    QCOMPARE(DecodeText(shiftJis, &ok), text);
+    QVERIFY(ok);
 }
 
 void tst_Common::truncateNeverSplitsACharacter_data()
@@ -102,20 +113,61 @@ void tst_Common::truncateNeverSplitsACharacter()
     QCOMPARE(TruncateToBytes(text, maxBytes), expected);
 }
 
-void tst_Common::writeReplacesWholeFileAndFailsCleanly()
+void tst_Common::writeReplacesWholeFileOrNothing_data()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("a.txt");
-    QVERIFY(WriteTextFile(path, "long old text\r\n"));
-    QVERIFY(WriteTextFile(path, "新\r\n"));
-    QString read;
-    QVERIFY(ReadTextFile(path, &read));
-    QCOMPARE(read, QString("新\r\n"));
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("diskLimit"); // bytes a file may grow to; 0: no limit
+    QTest::addColumn<bool>("written");
 
+    QTest::newRow("replaces") << "a.txt"
+                              << "新\r\n"
+                              << 0 << true;
+    // Under the buffer size the error only shows when the buffer is flushed.
+    QTest::newRow("full disk, short text") << "a.txt" << QString(300, 'x') << 200 << false;
+    QTest::newRow("full disk, long text") << "a.txt" << QString(8000, 'x') << 4096 << false;
     // A folder inside a regular file cannot exist, even for root.
-    QVERIFY(!WriteTextFile(path + "/sub.txt", "x"));
+    QTest::newRow("folder that cannot exist") << "old.txt/sub.txt"
+                                              << "x" << 0 << false;
+}
+
+void tst_Common::writeReplacesWholeFileOrNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(int, diskLimit);
+    QFETCH(bool, written);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    const QString old = dir.filePath("old.txt");
+    const QByteArray oldBytes = "long old text\r\n";
+    QVERIFY(WriteTextFile(old, "long old text\r\n"));
+    if (old != path)
+        QVERIFY(QFile::copy(old, path) || !written);
+
+    bool ok = false;
+    {
+        FileSizeLimit limit(diskLimit > 0 ? rlim_t(diskLimit) : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        ok = WriteTextFile(path, text);
+    }
+    QCOMPARE(ok, written);
+    QString read;
+    if (written) {
+        QVERIFY(ReadTextFile(path, &read));
+        QCOMPARE(read, text);
+    } else if (QFile::exists(path)) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), oldBytes);
+    }
+    // No temporary file is left behind.
+    const QStringList expected
+        = path == old ? QStringList{"old.txt"} : QStringList{name, "old.txt"};
+    if (!name.contains('/'))
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
     QVERIFY(!ReadTextFile(dir.filePath("missing.txt"), &read));
-    QCOMPARE(read, QString("新\r\n"));
 }
 
 void tst_Common::applicationDirectoryFollowsKorvaneHome()
@@ -131,6 +183,16 @@ void tst_Common::lastErrorIsPerThreadRecord()
 {
     LastError::set({ErrFileNotFound, "missing", "test"});
     QVERIFY(LastError::isSet());
+
+    // Another thread starts clear, and what it sets stays its own.
+    bool otherStartedClear = false;
+    std::thread other([&] {
+        otherStartedClear = !LastError::isSet();
+        LastError::set({ErrOverflow, "other", "thread"});
+    });
+    other.join();
+    QVERIFY(otherStartedClear);
+    QCOMPARE(LastError::get().number, int(ErrFileNotFound));
     QCOMPARE(LastError::get().description, QString("missing"));
     LastError::clear();
     QVERIFY(!LastError::isSet());

@@ -2,6 +2,8 @@
 #include "settings/ini.h"
 #include "settings/settingsstore.h"
 
+#include "../filesizelimit.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,10 @@
 
 #include <functional>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +32,21 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A file that exists but that nobody, root included, can open for reading.
+bool makeSocketFile(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (fd < 0 || size_t(name.size()) >= sizeof(address.sun_path))
+        return false;
+    qstrcpy(address.sun_path, name.constData());
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound;
 }
 
 int errorNumber(const std::function<void()> &call)
@@ -85,9 +106,13 @@ private slots:
     void intRead();
     void write_data();
     void write();
-    void writeFailureLeavesFile();
+    void valueRoundTrip_data();
+    void valueRoundTrip();
+    void writeRefusedLeavesFile_data();
+    void writeRefusedLeavesFile();
 
     void firstStart();
+    void firstStartOnFullDiskKeepsWholeLines();
     void load_data();
     void load();
     void startWithoutWritableFolder_data();
@@ -282,24 +307,93 @@ void tst_Settings::write()
     QCOMPARE(readBytes(mPath), after);
 }
 
-void tst_Settings::writeFailureLeavesFile()
+void tst_Settings::valueRoundTrip_data()
 {
-    const QByteArray before = "[A]\r\nX=1\r\n";
-    QVERIFY(writeBytes(mPath, before));
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    // Spaces and tabs around a value are not part of it; the ideographic space is
+    // Japanese text and stays.
+    QTest::newRow("ideographic spaces") << "\u3000値\u3000"
+                                        << "\u3000値\u3000";
+    QTest::newRow("tabs and spaces") << " \ta b\t "
+                                     << "a b";
+    QTest::newRow("tabs outside ideographic spaces") << "\t\u3000x\u3000\t"
+                                                     << "\u3000x\u3000";
+}
+
+void tst_Settings::valueRoundTrip()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
     ini file;
     file.SetFileName(mPath);
-    file.SetSection("A");
-    file.SetKeyName("X");
-    // A line break would turn the value into a new section.
-    file.SetValue("2\r\n[A]\r\nX=3");
-    QCOMPARE(file.WritePrivateInifileString(), 0);
-    QCOMPARE(readBytes(mPath), before);
+    file.SetSection("EDIT");
+    file.SetKeyName("HENNAME");
+    file.SetValue(value);
+    QVERIFY(file.WritePrivateInifileString() != 0);
+    file.SetDefault(QString());
+    file.SetValue(QString());
+    file.SetSize(256);
+    QCOMPARE(file.GetPrivateInifileString(), expected + Nul);
+}
 
+void tst_Settings::writeRefusedLeavesFile_data()
+{
+    QTest::addColumn<QString>("fileName"); // in the test folder
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    // A line break or '=' in a name or value would turn into other keys or sections.
+    QTest::newRow("line break in value") << "CONFIG.ini"
+                                         << "A"
+                                         << "X"
+                                         << "2\r\n[A]\r\nX=3";
+    QTest::newRow("= in key") << "CONFIG.ini"
+                              << "A"
+                              << "X=3"
+                              << "2";
+    QTest::newRow("line break in key") << "CONFIG.ini"
+                                       << "A"
+                                       << "X\nY"
+                                       << "2";
+    QTest::newRow("line break in section") << "CONFIG.ini"
+                                           << "A]\r\n[B"
+                                           << "X"
+                                           << "2";
     // A folder that cannot exist: its parent is a regular file.
-    file.SetValue("2");
-    file.SetFileName(mPath + "/CONFIG.ini");
+    QTest::newRow("folder under a file") << "CONFIG.ini/CONFIG.ini"
+                                         << "A"
+                                         << "X"
+                                         << "2";
+    // A file that cannot be read is never replaced by the one key being set.
+    QTest::newRow("unreadable file") << "socket.ini"
+                                     << "A"
+                                     << "X"
+                                     << "2";
+}
+
+void tst_Settings::writeRefusedLeavesFile()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QByteArray before = "[A]\r\nX=1\r\n";
+    QVERIFY(writeBytes(mPath, before));
+    const QString path = mDir->filePath(fileName);
+    if (fileName == "socket.ini")
+        QVERIFY(makeSocketFile(path));
+
+    ini file;
+    file.SetFileName(path);
+    file.SetSection(section);
+    file.SetKeyName(key);
+    file.SetValue(value);
     QCOMPARE(file.WritePrivateInifileString(), 0);
     QCOMPARE(readBytes(mPath), before);
+    if (fileName == "socket.ini")
+        QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
 }
 
 void tst_Settings::firstStart()
@@ -311,6 +405,21 @@ void tst_Settings::firstStart()
     QCOMPARE(storeDump(), DefaultDump);
     QCOMPARE(FileIO::GetSettingValue("SPACE").typeId(), int(QMetaType::Short));
     QCOMPARE(FileIO::GetSettingValue("FIELDMOJI").typeId(), int(QMetaType::QString));
+}
+
+void tst_Settings::firstStartOnFullDiskKeepsWholeLines()
+{
+    {
+        FileSizeLimit limit(200);
+        QVERIFY(limit.isActive());
+        FileIO::InitSettings();
+    }
+    // Each key is written whole or not at all: the file is the defaults up to the
+    // last key that fitted, ending at a line end.
+    const QByteArray written = readBytes(mPath);
+    QVERIFY2(!written.isEmpty() && written.size() <= 200, written.constData());
+    QVERIFY2(DefaultFile.startsWith(written) && written.endsWith("\r\n"), written.constData());
+    QCOMPARE(storeDump(), DefaultDump);
 }
 
 void tst_Settings::load_data()
@@ -335,10 +444,11 @@ void tst_Settings::load_data()
         << edit + "PAUSE=-32769\r\n"
         << "MODE=1|HENNAME=strSQL|JOINT=||" + EmptyDump.mid(EmptyDump.indexOf("|PAUSE"));
     QTest::newRow("unlisted values load unchanged")
-        << QByteArray("[EDIT]\r\nMODE=5\r\n[OTHER]\r\n"
+        << QByteArray("[EDIT]\r\nMODE=5\r\n[DATAEXP]\r\nSPACE=32767\r\n[OTHER]\r\n"
                       "DYNOPTION8=-32768\r\n")
         << QString(DefaultDump)
                .replace("MODE=0", "MODE=5")
+               .replace("SPACE=3", "SPACE=32767")
                .replace("DYNOPTION8=0", "DYNOPTION8=-32768");
     QTest::newRow("300-character HENNAME")
         << "[EDIT]\r\nHENNAME=" + QByteArray(300, 'h') + "\r\n"
@@ -415,6 +525,11 @@ void tst_Settings::setSettingValue()
         QCOMPARE(errorNumber([&] { FileIO::SetSettingValue("SPACE", text); }),
                  int(Common::ErrOverflow));
     QCOMPARE(FileIO::GetSettingValue("SPACE").toInt(), -7);
+
+    for (const int limit : {32767, -32768}) {
+        FileIO::SetSettingValue("SPACE", QString::number(limit));
+        QCOMPARE(FileIO::GetSettingValue("SPACE").toInt(), limit);
+    }
 }
 
 void tst_Settings::saveKeepsOtherLinesAndRoundTrips()
