@@ -1,12 +1,21 @@
 #include "app/frmmain.h"
 
+#include "app/commands.h"
+#include "app/editcommands.h"
+#include "app/editorbox.h"
 #include "app/globals.h"
+#include "app/standins.h"
 #include "common/common.h"
+#include "common/dialogs.h"
+#include "common/errors.h"
 #include "common/fonts.h"
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/initialconnection.h"
 #include "convert/frmvb.h"
+#include "files/filecommands.h"
+#include "files/loadtextfile.h"
+#include "files/textfiles.h"
 #include "oracle/db.h"
 #include "settings/settingsstore.h"
 #include "version.h"
@@ -16,9 +25,9 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -63,7 +72,6 @@ const ToolbarEntry toolbarEntries[frmMain::ToolbarButtonCount] = {
     {nullptr, nullptr, nullptr},
     {"imgInfo", "infomation", "ﾊﾞｰｼﾞｮﾝ情報"},
 };
-constexpr int CodeWindowButton = 14;
 
 struct MenuEntry
 {
@@ -108,6 +116,7 @@ frmMain::frmMain(QWidget *parent)
     createMenus();
     createControls();
     createToolbar();
+    connectEvents();
     // The client area starts at its design size; the first layout reads it.
     const QSize client(TwipsToPixels(DesignClientWidth), TwipsToPixels(DesignClientHeight));
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
@@ -157,13 +166,11 @@ void frmMain::createControls()
     mClient = new QWidget(this);
     mClient->setObjectName(QStringLiteral("client"));
     setCentralWidget(mClient);
-    mClient->installEventFilter(this);
 
-    txtWindow = new QPlainTextEdit(mClient);
+    txtWindow = new EditorBox(mClient);
     txtWindow->setObjectName(QStringLiteral("txtWindow"));
     txtWindow->setFont(Common::JapaneseFont(QStringLiteral("ＭＳ 明朝"), 11.25));
     txtWindow->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtWindow->setAcceptDrops(true);
 
     imgSplitter = new QWidget(mClient);
     imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
@@ -304,21 +311,19 @@ void frmMain::ArrangeControls()
 
 bool frmMain::UpdateEditButtons()
 {
-    const QWidget *active = focusWidget();
-    const bool editorActive = active && active->objectName() == QLatin1String("txtWindow");
-    const bool hasSelection = txtWindow->textCursor().hasSelection();
-    const QString trimmed = Common::TrimSpaces(txtWindow->toPlainText());
-
+    const SQLEdit::EditButtonStates states = SQLEdit::EditButtonRule(
+        activeControlName() == QLatin1String("txtWindow"), txtWindow->textCursor().hasSelection(),
+        EditorText(txtWindow), QGuiApplication::clipboard()->text());
     for (int index : {8, 9, 11})
-        mButtons[index]->setEnabled(editorActive && hasSelection);
-    mButtons[10]->setEnabled(editorActive && !QGuiApplication::clipboard()->text().isEmpty());
-    mButtons[13]->setEnabled(editorActive && !trimmed.isEmpty() && !Common::IsBlankText(trimmed));
+        mButtons[index]->setEnabled(states.copyCutDelete);
+    mButtons[10]->setEnabled(states.paste);
+    mButtons[13]->setEnabled(states.convert);
     return true;
 }
 
 bool frmMain::UpdateSaveButton()
 {
-    mButtons[2]->setEnabled(!Common::TrimSpaces(txtWindow->toPlainText()).isEmpty());
+    mButtons[2]->setEnabled(SQLEdit::SaveEnabled(EditorText(txtWindow)));
     return true;
 }
 
@@ -383,7 +388,230 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == mClient && event->type() == QEvent::Resize)
-        ArrangeControls();
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (watched == mClient)
+            ArrangeControls();
+        break;
+    case QEvent::KeyPress:
+        // Key preview: the window sees every key of its controls first.
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->window() == this)
+            Form_KeyDown(static_cast<QKeyEvent *>(event));
+        if (watched == lvwWindow)
+            return lvwWindow_KeyDown(static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::ShortcutOverride:
+        if (watched == txtWindow || watched == lvwWindow)
+            return routeEditShortcut(static_cast<QKeyEvent *>(event));
+        break;
+    default:
+        break;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::connectEvents()
+{
+    auto connectItems = [this](auto &items, auto handler) {
+        for (int i = 0; i < int(items.size()); ++i) {
+            if (!items[i]->isSeparator())
+                connect(items[i], &QAction::triggered, this, [this, handler, i] { handler(i); });
+        }
+    };
+    connectItems(mnu_f, [this](int i) { SQLEdit::RunFileCommand(*this, i); });
+    connectItems(mnu_e, [this](int i) { mnu_e_Click(i); });
+    connectItems(mnu_s, [this](int i) { SQLEdit::RunSettingsCommand(*this, i); });
+    connectItems(mnu_h, [this](int i) { SQLEdit::RunHelpCommand(*this, i); });
+    connectItems(mnu_v, [this](int i) {
+        // Choosing the item has already flipped its check; the command reads the
+        // check as it was.
+        mnu_v[i]->setChecked(!mnu_v[i]->isChecked());
+        SQLEdit::ToggleCodeWindow(*this, i);
+    });
+    for (int index = 1; index <= ToolbarButtonCount; ++index) {
+        if (!mButtons[index]->isSeparator())
+            connect(mButtons[index], &QAction::triggered, this,
+                    [this, index] { Toolbar_ButtonClick(index); });
+    }
+    connect(mnu_file, &QMenu::aboutToShow, this, &frmMain::mnu_file_Click);
+    connect(mnu_edit, &QMenu::aboutToShow, this, &frmMain::mnu_edit_Click);
+
+    connect(txtWindow, &EditorBox::gotFocus, this, &frmMain::txtWindow_GotFocus);
+    connect(txtWindow, &EditorBox::lostFocus, this, &frmMain::txtWindow_LostFocus);
+    connect(txtWindow, &EditorBox::keyDown, this, &frmMain::txtWindow_KeyDown);
+    connect(txtWindow, &EditorBox::keyUp, this, &frmMain::txtWindow_KeyUp);
+    connect(txtWindow, &EditorBox::mouseDown, this, [this] { mEditorMouseDown = true; });
+    connect(txtWindow, &EditorBox::mouseUp, this, &frmMain::txtWindow_MouseUp);
+    connect(txtWindow, &EditorBox::doubleClicked, this, &frmMain::UpdateEditButtons);
+    connect(txtWindow, &EditorBox::filesDropped, this, &frmMain::txtWindow_OLEDragDrop);
+    // One filter on the application sees the events of every control of the
+    // window (key preview) and the client area's resizes.
+    qApp->installEventFilter(this);
+}
+
+QString frmMain::activeControlName() const
+{
+    const QWidget *active = focusWidget();
+    return active ? active->objectName() : QString();
+}
+
+void frmMain::mnu_file_Click()
+{
+    mnu_f[1]->setEnabled(SQLEdit::SaveEnabled(EditorText(txtWindow)));
+}
+
+void frmMain::mnu_edit_Click()
+{
+    const QString active = activeControlName();
+    const auto *editor = qobject_cast<const QPlainTextEdit *>(focusWidget());
+    const QTextCursor cursor = editor ? editor->textCursor() : QTextCursor();
+    const SQLEdit::EditMenuStates states = SQLEdit::EditMenuRule(
+        active, cursor.selectionEnd() - cursor.selectionStart(),
+        editor ? EditorText(editor) : QString(), QGuiApplication::clipboard()->text());
+    for (size_t i = 0; i < states.size(); ++i) {
+        if (states[i])
+            mnu_e[i]->setEnabled(*states[i]);
+    }
+}
+
+void frmMain::mnu_e_Click(int index)
+{
+    const QString kind = activeControlName().left(3);
+    if (kind == QLatin1String("txt"))
+        SQLEdit::RunEditCommand(*this, index);
+    else if (kind == QLatin1String("lvw") && index == 0)
+        SQLEdit::CopyResultRows(*this);
+}
+
+void frmMain::Toolbar_ButtonClick(int button)
+{
+    const SQLEdit::Command command = SQLEdit::ToolbarCommand(button);
+    switch (command.routine) {
+    case SQLEdit::Command::File:
+        SQLEdit::RunFileCommand(*this, command.index);
+        break;
+    case SQLEdit::Command::Edit:
+        SQLEdit::RunEditCommand(*this, command.index);
+        break;
+    case SQLEdit::Command::CodeWindow:
+        SQLEdit::ToggleCodeWindow(*this, command.index);
+        break;
+    case SQLEdit::Command::Settings:
+        SQLEdit::RunSettingsCommand(*this, command.index);
+        break;
+    case SQLEdit::Command::Help:
+        SQLEdit::RunHelpCommand(*this, command.index);
+        break;
+    case SQLEdit::Command::None:
+        break;
+    }
+}
+
+void frmMain::Form_KeyDown(QKeyEvent *event)
+{
+    // A disabled editor means a statement is running: Esc asks it to stop.
+    if (event->key() == Qt::Key_Escape && !txtWindow->isEnabled())
+        SQLEdit::AbortRequested = true;
+}
+
+// The Edit menu's shortcuts reach the menu while its item is enabled, even where
+// the focused control has a meaning of its own for the key; Ctrl+A and Ctrl+C in
+// the result list stay with the list, so that one key press copies once.
+bool frmMain::routeEditShortcut(QKeyEvent *event)
+{
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (event->isAutoRepeat() || !ctrl)
+        return false;
+    if (lvwWindow->hasFocus() && (event->key() == Qt::Key_A || event->key() == Qt::Key_C)) {
+        event->accept();
+        return true;
+    }
+    if (!txtWindow->hasFocus())
+        return false;
+    for (QAction *item : mnu_e) {
+        if (!item->isSeparator() && item->isEnabled()
+            && item->shortcut().matches(QKeySequence(event->keyCombination()))
+                   == QKeySequence::ExactMatch) {
+            event->ignore();
+            return true;
+        }
+    }
+    return false;
+}
+
+void frmMain::txtWindow_GotFocus()
+{
+    UpdateEditButtons();
+    UpdateSaveButton();
+}
+
+void frmMain::txtWindow_LostFocus()
+{
+    for (int index : {8, 9, 10, 11})
+        mButtons[index]->setEnabled(false);
+}
+
+void frmMain::txtWindow_KeyDown(QKeyEvent *event)
+{
+    Common::WaitCursor wait;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (ctrl && event->key() == Qt::Key_A) {
+        txtWindow->selectAll();
+        UpdateEditButtons();
+        event->accept();
+    } else if (event->key() == Qt::Key_F5) {
+        SQLEdit::ExecuteSql(*this);
+        event->accept();
+    }
+}
+
+void frmMain::txtWindow_KeyUp()
+{
+    UpdateEditButtons();
+    UpdateSaveButton();
+}
+
+void frmMain::txtWindow_MouseUp()
+{
+    if (mEditorMouseDown) {
+        UpdateEditButtons();
+        UpdateSaveButton();
+    }
+    mEditorMouseDown = false;
+}
+
+void frmMain::txtWindow_OLEDragDrop(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (!FileIO::HasSqlFileEnding(path))
+            continue;
+        try {
+            FileIO::LoadTextFile(path, txtWindow);
+        } catch (const Common::RuntimeError &error) {
+            // One file that cannot be read does not stop the others.
+            const QString text = error.number() == Common::ErrBadFileFormat
+                                     ? SQLEdit::NotTextMessage(path)
+                                     : path + QLatin1Char('\n') + error.description();
+            Common::Dialogs::instance().message(this, text, QStringLiteral("ファイルを開く"),
+                                                Common::Dialogs::Icon::Warning);
+        }
+        UpdateEditButtons();
+        UpdateSaveButton();
+    }
+}
+
+bool frmMain::lvwWindow_KeyDown(QKeyEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier))
+        return false;
+    if (event->key() == Qt::Key_A) {
+        lvwWindow->selectAll();
+        return true;
+    }
+    if (event->key() == Qt::Key_C) {
+        Common::WaitCursor wait;
+        SQLEdit::CopyResultRows(*this);
+        return true;
+    }
+    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/editorbox.h"
 #include "app/mainlayout.h"
 
 #include <QMainWindow>
@@ -27,6 +28,8 @@ public:
     enum UnloadMode { UnloadFromUser = 0, UnloadFromCode = 1 };
 
     static constexpr int ToolbarButtonCount = 18;
+    /// The two-state button that shows whether the code window is visible.
+    static constexpr int CodeWindowButton = 14;
 
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
@@ -45,7 +48,7 @@ public:
 
     // Controls, named as the rest of the program refers to them.
     QToolBar *Toolbar = nullptr;
-    QPlainTextEdit *txtWindow = nullptr;
+    EditorBox *txtWindow = nullptr;
     QWidget *imgSplitter = nullptr;
     QWidget *picSplitter = nullptr;
     QTableView *lvwWindow = nullptr;
@@ -80,6 +83,23 @@ private:
     void createMenus();
     void createToolbar();
     void createControls();
+    void connectEvents();
+
+    // The window's events, named as the rest of the program knows them.
+    void mnu_file_Click();
+    void mnu_edit_Click();
+    void mnu_e_Click(int index);
+    void Toolbar_ButtonClick(int button);
+    void Form_KeyDown(QKeyEvent *event);
+    void txtWindow_GotFocus();
+    void txtWindow_LostFocus();
+    void txtWindow_KeyDown(QKeyEvent *event);
+    void txtWindow_KeyUp();
+    void txtWindow_MouseUp();
+    void txtWindow_OLEDragDrop(const QStringList &paths);
+    bool lvwWindow_KeyDown(QKeyEvent *event);
+    bool routeEditShortcut(QKeyEvent *event);
+    QString activeControlName() const;
 
     void Form_Load();
     void Form_Activate();

@@ -18,14 +18,27 @@ public:
         box.exec();
     }
 
-    QString openFileName(QWidget *parent, const QString &title, const QString &filter) override
+    bool question(QWidget *parent, const QString &text, const QString &title) override
     {
-        return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No)
+               == QMessageBox::Yes;
     }
 
-    QString saveFileName(QWidget *parent, const QString &title, const QString &filter) override
+    QString openFileName(QWidget *parent,
+                         const QString &title,
+                         const QString &folder,
+                         const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+        return QFileDialog::getOpenFileName(parent, title, folder, filter);
+    }
+
+    QString saveFileName(QWidget *parent,
+                         const QString &title,
+                         const QString &folder,
+                         const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, title, folder, filter);
     }
 };
 

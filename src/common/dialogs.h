@@ -18,11 +18,23 @@ public:
     /// A message box with one OK button.
     virtual void message(QWidget *parent, const QString &text, const QString &title, Icon icon) = 0;
 
-    /// An open-file chooser; an empty result means cancelled.
-    virtual QString openFileName(QWidget *parent, const QString &title, const QString &filter) = 0;
+    /// A question with Yes and No buttons, No the default; true for Yes.
+    virtual bool question(QWidget *parent, const QString &text, const QString &title) = 0;
 
-    /// A save-file chooser; an empty result means cancelled.
-    virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filter) = 0;
+    /// An open-file chooser starting in folder; an empty result means cancelled.
+    virtual QString openFileName(QWidget *parent,
+                                 const QString &title,
+                                 const QString &folder,
+                                 const QString &filter)
+        = 0;
+
+    /// A save-file chooser starting in folder, which asks before replacing the
+    /// file chosen; an empty result means cancelled.
+    virtual QString saveFileName(QWidget *parent,
+                                 const QString &title,
+                                 const QString &folder,
+                                 const QString &filter)
+        = 0;
 
     /// The implementation in use (real dialogs unless a test installed another).
     static Dialogs &instance();

@@ -11,7 +11,9 @@ enum ErrorNumber {
     ErrOverflow = 6,
     ErrTypeMismatch = 13,
     ErrFileNotFound = 53,
+    ErrFileAccess = 75,
     ErrPathNotFound = 76,
+    ErrBadFileFormat = 321,
 };
 
 /// One failure: a nonzero number, a description and the source that raised it.

@@ -43,24 +43,34 @@ bool ReadTextFile(const QString &path, QString *text)
     return true;
 }
 
-bool WriteTextFile(const QString &path, const QString &text)
+bool WriteTextFile(const QString &path, const QString &text, QString *error)
 {
     // The text goes to a temporary file beside the old one, which it replaces
     // only when every byte has reached the disk; on any failure the old file
     // keeps all of its bytes. There is no fallback to rewriting the file in
     // place, as a failure half-way through would leave it cut.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    auto fail = [&] {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     const QByteArray bytes = EncodeText(text);
     // A full disk may only show when the buffer is flushed, and commit() does
     // not report an error that its own flush meets: flush and check first.
     if (file.write(bytes) != bytes.size() || !file.flush()
         || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
+        return fail();
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
         return false;
     }
-    return file.commit();
+    return true;
 }
 
 QString TruncateToBytes(const QString &text, int maxBytes)

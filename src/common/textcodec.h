@@ -19,8 +19,8 @@ bool ReadTextFile(const QString &path, QString *text);
 
 /// Replaces a whole text file. True only when every byte reached the new file and
 /// it replaced the old one; on any failure (a full disk, a folder that refuses new
-/// files) the old file is left exactly as it was.
-bool WriteTextFile(const QString &path, const QString &text);
+/// files) the old file is left exactly as it was, and *error, when given, says why.
+bool WriteTextFile(const QString &path, const QString &text, QString *error = nullptr);
 
 /// Cuts text so that its encoded form has at most maxBytes bytes, never
 /// inside a character.

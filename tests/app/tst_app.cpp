@@ -23,6 +23,7 @@
 #include <QToolBar>
 
 int runMainLayoutTests(int argc, char **argv);
+int runCommandTests(int argc, char **argv);
 
 /// The main window as a user meets it: composition, start-up, activation and closing.
 class tst_App : public QObject
@@ -374,7 +375,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     tst_App test;
     const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runMainLayoutTests(argc, argv);
+    return failed + runMainLayoutTests(argc, argv) + runCommandTests(argc, argv);
 }
 
 #include "tst_app.moc"

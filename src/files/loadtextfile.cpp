@@ -1,0 +1,33 @@
+#include "files/loadtextfile.h"
+
+#include "common/common.h"
+#include "files/textfiles.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+namespace FileIO {
+
+void LoadTextFile(const QString &path, QWidget *control)
+{
+    const QStringList lines = ReadTextLines(path);
+    const QString kind = control->objectName().left(3);
+    if (kind == QLatin1String("txt")) {
+        auto *editor = qobject_cast<QPlainTextEdit *>(control);
+        if (!editor || lines.isEmpty())
+            return;
+        // One insertion for the whole file: line by line is slow for large files.
+        const QString lineEnd = QStringLiteral("\r\n");
+        editor->insertPlainText(lines.join(lineEnd) + lineEnd);
+    } else if (kind == QLatin1String("lst")) {
+        auto *list = qobject_cast<QListWidget *>(control);
+        if (!list)
+            return;
+        for (const QString &line : lines) {
+            if (!Common::TrimSpaces(line).isEmpty())
+                list->addItem(line);
+        }
+    }
+}
+
+} // namespace FileIO

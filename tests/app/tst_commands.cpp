@@ -1,0 +1,474 @@
+#include "../fakedialogs.h"
+#include "app/commands.h"
+#include "app/editcommands.h"
+#include "app/frmmain.h"
+#include "app/globals.h"
+#include "convert/frmvb.h"
+#include "files/filecommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMenu>
+#include <QMimeData>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+using namespace SQLEdit;
+
+namespace {
+
+// The enabled states of the toolbar's editing buttons as one string, "1" or "0"
+// for buttons 2, 8, 9, 10, 11 and 13.
+QString editButtons(const frmMain &w)
+{
+    QString states;
+    for (int index : {2, 8, 9, 10, 11, 13})
+        states += w.toolbarButton(index)->isEnabled() ? '1' : '0';
+    return states;
+}
+
+void setStates(frmMain &w, bool enabled)
+{
+    for (int index : {2, 8, 9, 10, 11, 13})
+        w.toolbarButton(index)->setEnabled(enabled);
+}
+
+void select(QPlainTextEdit *editor, int from, int to)
+{
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+}
+
+bool activate(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
+
+} // namespace
+
+/// The main window's commands: the dispatch table, the button-state rules, and
+/// the real window driven with keys, mouse and drops offscreen.
+class tst_Commands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void toolbarRunsItsCommand();
+    void editButtonRule_data();
+    void editButtonRule();
+    void editMenuRule_data();
+    void editMenuRule();
+
+    void buttonsFollowEditorEvents();
+    void editCommands();
+    void editMenuWhileResultListIsActive();
+    void keys();
+    void copyShortcutInEditorGoesThroughMenu();
+    void droppedFilesAreInsertedInOrder();
+    void exitAndViewFromMenus();
+
+private:
+    std::unique_ptr<QTemporaryDir> mHome;
+    std::unique_ptr<FakeDialogs> mDialogs;
+    std::unique_ptr<frmMain> mWindow;
+};
+
+void tst_Commands::init()
+{
+    mHome = std::make_unique<QTemporaryDir>();
+    qputenv("KORVANE_HOME", mHome->path().toLocal8Bit());
+    mDialogs = std::make_unique<FakeDialogs>();
+    mWindow = std::make_unique<frmMain>();
+    mWindow->openInitialConnection = [] { return false; };
+    QVERIFY(activate(mWindow.get()));
+    mWindow->txtWindow->setFocus();
+    QGuiApplication::clipboard()->clear();
+}
+
+void tst_Commands::cleanup()
+{
+    mWindow.reset();
+    mDialogs.reset();
+    SQLEdit::AbortRequested = false;
+    qunsetenv("KORVANE_HOME");
+    mHome.reset();
+}
+
+void tst_Commands::toolbarRunsItsCommand()
+{
+    QStringList table;
+    for (int button = 0; button <= frmMain::ToolbarButtonCount + 1; ++button) {
+        const Command command = ToolbarCommand(button);
+        if (command.routine != Command::None)
+            table << QString("%1:%2/%3").arg(button).arg(command.routine).arg(command.index);
+    }
+    // Routines: 1 file, 2 edit, 3 code window, 4 settings, 5 help.
+    QCOMPARE(table.join(' '), QString("1:1/0 2:1/1 4:4/0 5:1/3 6:1/4 8:2/0 9:2/1 10:2/2 11:2/3 "
+                                      "13:2/5 14:3/0 16:4/1 18:5/1"));
+}
+
+void tst_Commands::editButtonRule_data()
+{
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("states"); // save, copy/cut/delete, paste, convert
+
+    QTest::newRow("empty") << true << false << ""
+                           << ""
+                           << "0000";
+    QTest::newRow("text, selection, clipboard") << true << true << "select 1"
+                                                << "x"
+                                                << "1111";
+    QTest::newRow("editor not active") << false << true << "select 1"
+                                       << "x"
+                                       << "1000";
+    QTest::newRow("line breaks and tabs: save, no convert") << true << false << "\r\n\t\r\n"
+                                                            << ""
+                                                            << "1000";
+    QTest::newRow("spaces only: neither") << true << false << "   "
+                                          << ""
+                                          << "0000";
+    QTest::newRow("a space between tabs is text") << true << false << "\t \t"
+                                                  << ""
+                                                  << "1001";
+    QTest::newRow("ideographic space is text") << true << false << "\u3000"
+                                               << ""
+                                               << "1001";
+}
+
+void tst_Commands::editButtonRule()
+{
+    QFETCH(bool, active);
+    QFETCH(bool, selected);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, states);
+    const EditButtonStates s = EditButtonRule(active, selected, text, clipboard);
+    QString actual;
+    for (bool on : {SaveEnabled(text), s.copyCutDelete, s.paste, s.convert})
+        actual += on ? '1' : '0';
+    QCOMPARE(actual, states);
+}
+
+void tst_Commands::editMenuRule_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("selection");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("states"); // items 0 to 5: 1 on, 0 off, - unchanged
+
+    QTest::newRow("editor with selection") << "txtWindow" << 3 << "abc"
+                                           << "x"
+                                           << "1111-1";
+    QTest::newRow("editor, nothing to copy or paste") << "txtWindow" << 0 << "abc"
+                                                      << ""
+                                                      << "0000-1";
+    QTest::newRow("editor, blank text") << "txtWindow" << 2 << "\r\n"
+                                        << ""
+                                        << "1101-0";
+    QTest::newRow("any text box") << "txtOther" << 0 << ""
+                                  << "x"
+                                  << "0010-0";
+    QTest::newRow("result list") << "lvwWindow" << 0 << ""
+                                 << "x"
+                                 << "000---";
+    QTest::newRow("other control") << "cmdButton" << 0 << ""
+                                   << "x"
+                                   << "------";
+    QTest::newRow("no control") << "" << 0 << ""
+                                << "x"
+                                << "------";
+}
+
+void tst_Commands::editMenuRule()
+{
+    QFETCH(QString, control);
+    QFETCH(int, selection);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, states);
+    QString actual;
+    for (const std::optional<bool> &state : EditMenuRule(control, selection, text, clipboard))
+        actual += state ? (*state ? '1' : '0') : '-';
+    QCOMPARE(actual, states);
+}
+
+// The moments at which the buttons are refreshed, with real events; before each
+// the buttons are set to a state the refresh must change.
+void tst_Commands::buttonsFollowEditorEvents()
+{
+    frmMain &w = *mWindow;
+    QPlainTextEdit *editor = w.txtWindow;
+    QWidget *viewport = editor->viewport();
+    QGuiApplication::clipboard()->setText("clip");
+
+    // Losing the focus disables copy, cut, paste and delete; convert keeps its state.
+    editor->setPlainText("select 1");
+    editor->selectAll();
+    w.UpdateEditButtons();
+    w.UpdateSaveButton();
+    QCOMPARE(editButtons(w), QString("111111"));
+    w.lvwWindow->setFocus();
+    QCOMPARE(editButtons(w), QString("100001"));
+
+    // Getting it back refreshes everything.
+    setStates(w, false);
+    editor->setFocus();
+    QCOMPARE(editButtons(w), QString("111111"));
+
+    // A key released.
+    setStates(w, false);
+    QTest::keyClick(editor, Qt::Key_End);
+    QCOMPARE(editButtons(w), QString("100101"));
+
+    // Text typed through an input method, which releases no key.
+    editor->clear();
+    setStates(w, false);
+    QInputMethodEvent ime;
+    ime.setCommitString(QString::fromUtf8("社員"));
+    QApplication::sendEvent(editor, &ime);
+    QCOMPARE(EditorText(editor), QString::fromUtf8("社員"));
+    QCOMPARE(editButtons(w), QString("100101"));
+
+    // Mouse: a release refreshes only after a press in the editor.
+    editor->setPlainText("select a from t");
+    setStates(w, false);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(editButtons(w), QString("000000"));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(editButtons(w), QString("100101"));
+    setStates(w, false);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier,
+                      editor->cursorRect(QTextCursor(editor->document())).center() + QPoint(60, 0));
+    QCOMPARE(editButtons(w), QString("111111"));
+
+    // A double click selects a word first, then refreshes the editing buttons.
+    editor->setPlainText("select a from t");
+    setStates(w, false);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(15, 5));
+    QVERIFY(editor->textCursor().hasSelection());
+    QCOMPARE(editButtons(w).mid(1), QString("11111"));
+
+    // Ctrl+A selects everything, with Shift held too.
+    editor->setPlainText("x");
+    setStates(w, false);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(editor->textCursor().selectedText(), QString("x"));
+    QCOMPARE(editButtons(w).mid(1), QString("11111"));
+}
+
+void tst_Commands::editCommands()
+{
+    frmMain &w = *mWindow;
+    QPlainTextEdit *editor = w.txtWindow;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+
+    // Copy without a selection (a stale button) empties the clipboard; the Edit
+    // menu then offers no paste.
+    editor->setPlainText("select 1\nfrom t");
+    clipboard->setText("old");
+    w.toolbarButton(8)->setEnabled(true);
+    w.toolbarButton(8)->trigger();
+    QVERIFY(clipboard->text().isEmpty());
+    emit w.mnu_edit->aboutToShow();
+    QVERIFY(!w.mnu_e[2]->isEnabled());
+
+    // Copy and cut take the selection with CR LF line ends.
+    select(editor, 7, 13);
+    RunEditCommand(w, 0);
+    QCOMPARE(clipboard->text(), QString("1\r\nfrom"));
+    RunEditCommand(w, 1);
+    QCOMPARE(EditorText(editor), QString("select  t"));
+    QCOMPARE(editButtons(w), QString("100101"));
+
+    // Paste replaces a selection, or is the whole text of an empty editor.
+    select(editor, 0, 6);
+    RunEditCommand(w, 2);
+    QCOMPARE(EditorText(editor), QString("1\r\nfrom  t"));
+    editor->clear();
+    RunEditCommand(w, 2);
+    QCOMPARE(EditorText(editor), QString("1\r\nfrom"));
+    QVERIFY(w.toolbarButton(2)->isEnabled());
+
+    // Delete leaves the clipboard alone; with no selection it deletes nothing.
+    select(editor, 0, 2);
+    RunEditCommand(w, 3);
+    QCOMPARE(EditorText(editor), QString("from"));
+    RunEditCommand(w, 3);
+    QCOMPARE(EditorText(editor), QString("from"));
+    QCOMPARE(clipboard->text(), QString("1\r\nfrom"));
+
+    // The commands act on the editor whichever control is active.
+    w.lvwWindow->setFocus();
+    editor->selectAll();
+    RunEditCommand(w, 3);
+    QVERIFY(editor->toPlainText().isEmpty());
+    QVERIFY(!w.toolbarButton(2)->isEnabled());
+}
+
+void tst_Commands::editMenuWhileResultListIsActive()
+{
+    frmMain &w = *mWindow;
+    QGuiApplication::clipboard()->setText("clip");
+    w.txtWindow->setPlainText("select 1");
+    w.txtWindow->selectAll();
+    emit w.mnu_edit->aboutToShow();
+    for (QAction *item : w.mnu_e)
+        QVERIFY(item->isEnabled());
+
+    w.lvwWindow->setFocus();
+    w.mnu_e[3]->setEnabled(false);
+    emit w.mnu_edit->aboutToShow();
+    QString states;
+    for (QAction *item : w.mnu_e)
+        states += item->isEnabled() ? '1' : '0';
+    QCOMPARE(states, QString("000011"));
+
+    // The File menu offers Save while there is text.
+    w.mnu_f[1]->setEnabled(false);
+    emit w.mnu_file->aboutToShow();
+    QVERIFY(w.mnu_f[1]->isEnabled());
+    w.txtWindow->setPlainText("   ");
+    emit w.mnu_file->aboutToShow();
+    QVERIFY(!w.mnu_f[1]->isEnabled());
+}
+
+void tst_Commands::keys()
+{
+    frmMain &w = *mWindow;
+    QStandardItemModel rows(3, 2);
+    w.lvwWindow->setModel(&rows);
+
+    // F5 runs the statement from the editor, with any modifiers, and nowhere else.
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
+        QTest::keyClick(w.txtWindow, Qt::Key_F5, modifiers);
+    }
+    QCOMPARE(mDialogs->messages.filter("実行|").size(), 3);
+    w.lvwWindow->setFocus();
+    QTest::keyClick(w.lvwWindow, Qt::Key_F5);
+    QCOMPARE(mDialogs->messages.filter("実行|").size(), 3);
+
+    // Ctrl+A selects every row; Ctrl+C copies them once.
+    QTest::keyClick(w.lvwWindow, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.lvwWindow->selectionModel()->selectedRows().size(), 3);
+    QTest::keyClick(w.lvwWindow, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(mDialogs->messages.filter("ｺﾋﾟｰ|").size(), 1);
+
+    // Esc asks a running statement to stop; with none running it does nothing.
+    QTest::keyClick(w.lvwWindow, Qt::Key_Escape);
+    QVERIFY(!SQLEdit::AbortRequested);
+    w.txtWindow->setEnabled(false);
+    QTest::keyClick(w.lvwWindow, Qt::Key_Escape);
+    QVERIFY(SQLEdit::AbortRequested);
+}
+
+// Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+D in the editor belong to the Edit menu while
+// its items are enabled: copying nothing empties the clipboard, as the menu does.
+void tst_Commands::copyShortcutInEditorGoesThroughMenu()
+{
+    frmMain &w = *mWindow;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    w.txtWindow->setPlainText("select 1");
+    clipboard->setText("old");
+    QTest::keyClick(w.txtWindow, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(clipboard->text().isEmpty());
+
+    select(w.txtWindow, 0, 6);
+    QTest::keyClick(w.txtWindow, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QString("select"));
+    QTest::keyClick(w.txtWindow, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(w.txtWindow, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(EditorText(w.txtWindow), QString("selectselect 1"));
+    select(w.txtWindow, 0, 6);
+    QTest::keyClick(w.txtWindow, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(EditorText(w.txtWindow), QString("select 1"));
+}
+
+void tst_Commands::droppedFilesAreInsertedInOrder()
+{
+    frmMain &w = *mWindow;
+    auto write = [this](const QString &name, const QByteArray &bytes) {
+        QFile file(mHome->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return;
+    };
+    write("A.SQL", "select a");
+    write("b.txt", "select b\r\n");
+    write("c.sql.bak", "select c");
+    write("d.Sql", QByteArray("\0\xff", 2));
+    QList<QUrl> urls;
+    for (const char *name : {"A.SQL", "c.sql.bak", "d.Sql", "b.txt", "missing.sql"})
+        urls << QUrl::fromLocalFile(mHome->filePath(name));
+    QMimeData data;
+    data.setUrls(urls);
+
+    w.txtWindow->setPlainText("-- top\n");
+    w.txtWindow->moveCursor(QTextCursor::End);
+    setStates(w, false);
+    const QPoint at = w.txtWindow->viewport()->rect().center();
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    // A drop goes where the drag entered.
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.txtWindow->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QApplication::sendEvent(w.txtWindow->viewport(), &drop);
+
+    QCOMPARE(EditorText(w.txtWindow), QString("-- top\r\nselect a\r\nselect b\r\n"));
+    QCOMPARE(editButtons(w), QString("100001"));
+    // The binary file and the missing one are named; the others go in regardless.
+    QCOMPARE(mDialogs->messages.size(), 2);
+    QCOMPARE(mDialogs->messages.first(),
+             "ファイルを開く|" + SQLEdit::NotTextMessage(mHome->filePath("d.Sql")));
+    QVERIFY(mDialogs->messages.last().contains(mHome->filePath("missing.sql")));
+}
+
+void tst_Commands::exitAndViewFromMenus()
+{
+    frmMain &w = *mWindow;
+    QAction *button = w.toolbarButton(frmMain::CodeWindowButton);
+    w.mnu_v[0]->trigger();
+    QVERIFY(w.codeWindow()->isVisible());
+    QVERIFY(w.mnu_v[0]->isChecked() && button->isChecked());
+    button->trigger();
+    QVERIFY(!w.codeWindow()->isVisible());
+    QVERIFY(!w.mnu_v[0]->isChecked() && !button->isChecked());
+
+    // Help does nothing; the About box and the dialogs answer.
+    w.mnu_h[0]->setEnabled(true);
+    w.mnu_h[0]->trigger();
+    QVERIFY(mDialogs->messages.isEmpty());
+    w.toolbarButton(18)->trigger();
+    QCOMPARE(mDialogs->messages, QStringList({"ﾊﾞｰｼﾞｮﾝ情報|Korvane Ver3.1.1"}));
+
+    w.txtWindow->setEnabled(false); // even while a statement runs
+    w.mnu_f[6]->trigger();
+    QVERIFY(!w.isVisible());
+}
+
+int runCommandTests(int argc, char **argv)
+{
+    tst_Commands test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_commands.moc"

@@ -1,0 +1,388 @@
+#include "../fakedialogs.h"
+#include "../filesizelimit.h"
+#include "app/frmmain.h"
+#include "app/globals.h"
+#include "common/errors.h"
+#include "files/filecommands.h"
+#include "files/loadtextfile.h"
+#include "files/textfiles.h"
+#include "oracle/db.h"
+#include "oracle/sqlconnectionname.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+int errorNumber(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const Common::RuntimeError &error) {
+        return error.number();
+    }
+    return 0;
+}
+
+// "-- 社員\r\nselect 1" as the Windows program saves it.
+const QByteArray ShiftJisSql("-- \x8e\xd0\x88\xf5\r\nselect 1");
+
+} // namespace
+
+/// Opening and saving SQL files, the text-file helpers, and commit and roll back
+/// from the File menu, on a real main window with answering dialogs.
+class tst_Files : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void loadIntoEditor_data();
+    void loadIntoEditor();
+    void loadIntoListSkipsBlankLines();
+    void loadFailsBeforeAddingAnything_data();
+    void loadFailsBeforeAddingAnything();
+    void openCommand();
+    void save_data();
+    void save();
+    void saveFailureIsReportedAndKeepsOldFile_data();
+    void saveFailureIsReportedAndKeepsOldFile();
+    void commitAndRollback_data();
+    void commitAndRollback();
+
+private:
+    QString path(const QString &name) const { return mDir->filePath(name); }
+    int countRows(const QString &server) const;
+
+    std::unique_ptr<QTemporaryDir> mDir;
+    std::unique_ptr<FakeDialogs> mDialogs;
+    std::unique_ptr<frmMain> mWindow;
+};
+
+void tst_Files::init()
+{
+    mDir = std::make_unique<QTemporaryDir>();
+    qputenv("KORVANE_HOME", mDir->path().toUtf8());
+    mDialogs = std::make_unique<FakeDialogs>();
+    mWindow = std::make_unique<frmMain>();
+}
+
+void tst_Files::cleanup()
+{
+    mWindow.reset();
+    mDialogs.reset();
+    DB::DisconnectDatabase();
+    Common::LastError::clear();
+    SQLEdit::InitGlobals();
+    qunsetenv("KORVANE_HOME");
+    mDir.reset();
+}
+
+void tst_Files::loadIntoEditor_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("editor");   // before the load
+    QTest::addColumn<int>("selectFrom");   // the caret, or the start of the selection
+    QTest::addColumn<int>("selectTo");     // the end of the selection
+    QTest::addColumn<QString>("expected"); // lines joined with CR LF
+
+    QTest::newRow("last line without line end")
+        << QByteArray("A\r\nB") << "" << 0 << 0 << "A\r\nB\r\n";
+    QTest::newRow("last line with line end")
+        << QByteArray("A\r\nB\r\n") << "" << 0 << 0 << "A\r\nB\r\n";
+    QTest::newRow("CR alone ends a line") << QByteArray("A\rB") << "" << 0 << 0 << "A\r\nB\r\n";
+    QTest::newRow("LF alone stays in its line, shown as a break")
+        << QByteArray("A\nB\n") << "" << 0 << 0 << "A\r\nB\r\n\r\n";
+    QTest::newRow("inserted at the caret") << QByteArray("A") << "XY" << 1 << 1 << "XA\r\nY";
+    QTest::newRow("replaces the selection") << QByteArray("A") << "XYZ" << 0 << 3 << "A\r\n";
+    QTest::newRow("empty file adds nothing") << QByteArray() << "XY" << 1 << 1 << "XY";
+    QTest::newRow("Shift_JIS") << ShiftJisSql << "" << 0 << 0
+                               << QString::fromUtf8("-- 社員\r\nselect 1\r\n");
+    QTest::newRow("UTF-8 reads the same") << QString::fromUtf8("-- 社員\r\nselect 1").toUtf8() << ""
+                                          << 0 << 0 << QString::fromUtf8("-- 社員\r\nselect 1\r\n");
+}
+
+void tst_Files::loadIntoEditor()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, editor);
+    QFETCH(int, selectFrom);
+    QFETCH(int, selectTo);
+    QFETCH(QString, expected);
+    QVERIFY(writeBytes(path("a.sql"), file));
+
+    mWindow->txtWindow->setPlainText(editor);
+    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    cursor.setPosition(selectFrom);
+    cursor.setPosition(selectTo, QTextCursor::KeepAnchor);
+    mWindow->txtWindow->setTextCursor(cursor);
+    FileIO::LoadTextFile(path("a.sql"), mWindow->txtWindow);
+    QCOMPARE(EditorText(mWindow->txtWindow), expected);
+}
+
+void tst_Files::loadIntoListSkipsBlankLines()
+{
+    QVERIFY(writeBytes(path("DB.ini"), "  a  \r\n   \r\n\r\nb\r\n\t\r\n"));
+    QListWidget lstDB;
+    lstDB.setObjectName("lstDB");
+    lstDB.addItem("first");
+    FileIO::LoadTextFile(path("DB.ini"), &lstDB);
+    QStringList items;
+    for (int i = 0; i < lstDB.count(); ++i)
+        items << lstDB.item(i)->text();
+    QCOMPARE(items, QStringList({"first", "  a  ", "b", "\t"}));
+
+    // A control of another kind gets nothing.
+    lstDB.setObjectName("lvwDB");
+    FileIO::LoadTextFile(path("DB.ini"), &lstDB);
+    QCOMPARE(lstDB.count(), 4);
+}
+
+void tst_Files::loadFailsBeforeAddingAnything_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("error");
+    QTest::newRow("missing") << "missing.sql" << int(Common::ErrFileNotFound);
+    QTest::newRow("a folder") << "folder.sql" << int(Common::ErrFileAccess);
+    QTest::newRow("binary") << "binary.sql" << int(Common::ErrBadFileFormat);
+}
+
+void tst_Files::loadFailsBeforeAddingAnything()
+{
+    QFETCH(QString, name);
+    QFETCH(int, error);
+    QVERIFY(QDir(mDir->path()).mkdir("folder.sql"));
+    QVERIFY(writeBytes(path("binary.sql"), QByteArray("select\0\xff\xfe\x81\x00", 11)));
+
+    mWindow->txtWindow->setPlainText("kept");
+    QCOMPARE(errorNumber([&] { FileIO::LoadTextFile(path(name), mWindow->txtWindow); }), error);
+    QCOMPARE(EditorText(mWindow->txtWindow), QString("kept"));
+}
+
+void tst_Files::openCommand()
+{
+    QVERIFY(writeBytes(path("a.sql"), "A\r\nB\r\n"));
+    mWindow->show();
+    mWindow->txtWindow->setFocus();
+
+    // Cancelled: nothing happens.
+    SQLEdit::RunFileCommand(*mWindow, 0);
+    QCOMPARE(mDialogs->choosers,
+             QStringList({"ファイルを開く|" + mDir->path() + "|SQLﾌｧｲﾙ (*.sql *.txt)"}));
+    QVERIFY(mWindow->txtWindow->toPlainText().isEmpty());
+
+    // From the toolbar; the buttons follow the new text.
+    mDialogs->chosenFile = path("a.sql");
+    mWindow->toolbarButton(1)->trigger();
+    QCOMPARE(EditorText(mWindow->txtWindow), QString("A\r\nB\r\n"));
+    QVERIFY(mWindow->toolbarButton(2)->isEnabled());
+    QVERIFY(mWindow->toolbarButton(13)->isEnabled());
+
+    // Saving what was opened adds one line end, as every save does.
+    mDialogs->chosenFile = path("b.sql");
+    SQLEdit::RunFileCommand(*mWindow, 1);
+    QCOMPARE(readBytes(path("b.sql")), QByteArray("A\r\nB\r\n\r\n"));
+
+    // A file that vanished stays silent; one that is not text says so.
+    mDialogs->chosenFile = path("vanished.sql");
+    SQLEdit::RunFileCommand(*mWindow, 0);
+    QVERIFY(mDialogs->messages.isEmpty());
+    QVERIFY(writeBytes(path("image.sql"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff", 17)));
+    mDialogs->chosenFile = path("image.sql");
+    SQLEdit::RunFileCommand(*mWindow, 0);
+    QCOMPARE(mDialogs->messages,
+             QStringList({"ファイルを開く|" + SQLEdit::NotTextMessage(path("image.sql"))}));
+    QCOMPARE(EditorText(mWindow->txtWindow), QString("A\r\nB\r\n"));
+}
+
+void tst_Files::save_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("selectionLength"); // from the start
+    QTest::addColumn<QString>("typed");       // in the chooser; empty: cancelled
+    QTest::addColumn<bool>("answerYes");      // to replacing a file of the extended name
+    QTest::addColumn<QString>("written");     // the file expected to change
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray old = "old";
+    QTest::newRow("whole text, .sql added")
+        << "A\nB" << 0 << "q" << true << "q.sql" << QByteArray("A\r\nB\r\n");
+    QTest::newRow("selection only")
+        << "select 1 from t" << 8 << "q.SQL" << true << "q.SQL" << QByteArray("select 1\r\n");
+    QTest::newRow(".Txt kept") << "x" << 0 << "n.Txt" << true << "n.Txt" << QByteArray("x\r\n");
+    QTest::newRow(".sq gets .sql after it")
+        << "x" << 0 << "a.sq" << true << "a.sq.sql" << QByteArray("x\r\n");
+    QTest::newRow("Japanese in UTF-8") << "-- 社員" << 0 << "j.sql" << true << "j.sql"
+                                       << QString::fromUtf8("-- 社員\r\n").toUtf8();
+    QTest::newRow("extended name exists, replaced when agreed")
+        << "new" << 0 << "old" << true << "old.sql" << QByteArray("new\r\n");
+    QTest::newRow("extended name exists, kept when refused")
+        << "new" << 0 << "old" << false << "old.sql" << old;
+    QTest::newRow("cancelled") << "x" << 0 << "" << true << "old.sql" << old;
+}
+
+void tst_Files::save()
+{
+    QFETCH(QString, text);
+    QFETCH(int, selectionLength);
+    QFETCH(QString, typed);
+    QFETCH(bool, answerYes);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, bytes);
+    QVERIFY(writeBytes(path("old.sql"), "old"));
+
+    mWindow->txtWindow->setPlainText(text);
+    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(selectionLength, QTextCursor::KeepAnchor);
+    mWindow->txtWindow->setTextCursor(cursor);
+    mDialogs->chosenFile = typed.isEmpty() ? QString() : path(typed);
+    mDialogs->answerYes = answerYes;
+    SQLEdit::RunFileCommand(*mWindow, 1);
+
+    QCOMPARE(readBytes(path(written)), bytes);
+    QCOMPARE(mDialogs->questions.size(), typed == "old" ? 1 : 0);
+    QVERIFY(mDialogs->messages.isEmpty());
+    QCOMPARE(QDir(mDir->path()).entryList(QDir::Files).size(), written == "old.sql" ? 2 : 3);
+}
+
+void tst_Files::saveFailureIsReportedAndKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("diskLimit"); // 0: no limit
+    QTest::newRow("folder that cannot exist") << "old.sql/new.sql" << 0;
+    QTest::newRow("full disk") << "old.sql" << 100;
+}
+
+void tst_Files::saveFailureIsReportedAndKeepsOldFile()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, diskLimit);
+    QVERIFY(writeBytes(path("old.sql"), "old"));
+    mWindow->txtWindow->setPlainText(QString(300, 'x'));
+    mDialogs->chosenFile = path(typed);
+    {
+        FileSizeLimit limit(diskLimit > 0 ? rlim_t(diskLimit) : RLIM_INFINITY);
+        SQLEdit::RunFileCommand(*mWindow, 1);
+    }
+    QCOMPARE(mDialogs->messages.size(), 1);
+    const QString message = mDialogs->messages.first();
+    QVERIFY2(message.startsWith("ファイルを保存する|ファイルを保存できませんでした。\n"
+                                + path(typed) + "\n"),
+             qPrintable(message));
+    QVERIFY2(!message.endsWith("\n"), qPrintable(message)); // a reason is given
+    QCOMPARE(readBytes(path("old.sql")), QByteArray("old"));
+}
+
+int tst_Files::countRows(const QString &server) const
+{
+    Ora::SqlConnectionName name;
+    QSqlDatabase db;
+    if (server == "LITE") {
+        db = QSqlDatabase::addDatabase("QSQLITE", name.name());
+        db.setDatabaseName(path("lite.db"));
+    } else {
+        db = QSqlDatabase::addDatabase("QPSQL", name.name());
+        db.setHostName(qEnvironmentVariable("KORVANE_TEST_PG_HOST"));
+        db.setPort(qEnvironmentVariable("KORVANE_TEST_PG_PORT").toInt());
+        db.setDatabaseName(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"));
+        db.setUserName(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
+        db.setPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
+    }
+    int count = -1;
+    if (db.open()) {
+        QSqlQuery query(db);
+        if (query.exec("SELECT COUNT(*) FROM t_files") && query.next())
+            count = query.value(0).toInt();
+    }
+    db.close();
+    return count;
+}
+
+void tst_Files::commitAndRollback_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("flagsSet"); // HasConnected and UncommittedChanges
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("rows"); // seen by another connection afterwards
+
+    for (const char *server : {"LITE", "PG"}) {
+        const QByteArray name(server);
+        QTest::newRow(name + " commit") << server << 3 << true << "コミットしました。" << 1;
+        QTest::newRow(name + " rollback") << server << 4 << true << "ロールバックしました。" << 0;
+        // Without changes since the last commit (a query only) nothing is sent or shown.
+        QTest::newRow(name + " commit without changes") << server << 3 << false << "" << 0;
+    }
+}
+
+void tst_Files::commitAndRollback()
+{
+    QFETCH(QString, server);
+    QFETCH(int, index);
+    QFETCH(bool, flagsSet);
+    QFETCH(QString, status);
+    QFETCH(int, rows);
+    const QString pgUser = qEnvironmentVariable("KORVANE_TEST_PG_USER");
+    if (server == "PG" && pgUser.isEmpty())
+        QFAIL("The PostgreSQL test environment is missing: run the tests through "
+              "scripts/with-postgres.");
+    QVERIFY(
+        writeBytes(path("SERVERS.ini"),
+                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n")
+                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
+                       .toUtf8()));
+
+    DB::ConnectDatabase(pgUser, qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"), server);
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+    DB::ExecuteStatement("DROP TABLE IF EXISTS t_files");
+    DB::ExecuteStatement("CREATE TABLE t_files (id INTEGER)");
+    DB::BeginTransaction();
+    DB::ExecuteStatement("INSERT INTO t_files VALUES (1)");
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+    SQLEdit::HasConnected = SQLEdit::UncommittedChanges = flagsSet;
+
+    SQLEdit::RunFileCommand(*mWindow, index);
+    QCOMPARE(mWindow->staMsg->currentMessage(), status);
+    QVERIFY(!SQLEdit::UncommittedChanges);
+    QCOMPARE(DB::InTransaction(), !flagsSet);
+    DB::RollbackTransaction();
+    QCOMPARE(countRows(server), rows);
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    tst_Files test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_files.moc"
