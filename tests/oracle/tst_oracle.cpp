@@ -7,6 +7,7 @@
 #include "oracle/sqlconnectionname.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -38,6 +39,7 @@ private slots:
     void transactions();
     void failedStatementKeepsTransaction_data();
     void failedStatementKeepsTransaction();
+    void failedCommitKeepsTransaction();
     void statementErrors_data();
     void statementErrors();
     void wrongPassword_data();
@@ -123,10 +125,16 @@ void tst_Oracle::initTestCase()
 
     QFile servers(Ora::ServersFilePath());
     QVERIFY(servers.open(QIODevice::WriteOnly));
+    // TWICE has two sections, of which the first counts; NOWAIT is LITE without
+    // waiting for locks.
     servers.write(QStringLiteral("[Lite]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
                                  "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n"
-                                 "[NODRIVER]\r\nDRIVER=QNOSUCH\r\nDATABASE=x\r\n")
+                                 "[NODRIVER]\r\nDRIVER=QNOSUCH\r\nDATABASE=x\r\n"
+                                 "[Twice]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                 "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                 "OPTIONS=QSQLITE_BUSY_TIMEOUT=0\r\n"
+                                 "[TWICE]\r\nDRIVER=QSQLITE\r\nDATABASE=twice.db\r\n")
                       .arg(mPgDatabase, mPgHost, mPgPort, mOdbcDsn)
                       .toUtf8());
     servers.close();
@@ -172,6 +180,8 @@ bool tst_Oracle::observe(const QString &server, const QString &sql, int *count) 
         db.setDatabaseName(mPgDatabase);
         db.setUserName(mPgUser);
         db.setPassword(mPgPassword);
+        // A lock that the layer wrongly keeps fails the statement instead of hanging the test.
+        db.setConnectOptions(QStringLiteral("options='-c lock_timeout=10s'"));
     }
     bool ok = db.open();
     {
@@ -348,6 +358,13 @@ void tst_Oracle::serverNames()
     session.oraDBOpen();
     QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
     QCOMPARE(session.state(), oo4o::State::Open);
+
+    // A name with two sections uses the first (lite.db), whatever the letter case.
+    session.SetServerName(QStringLiteral("twice"));
+    session.oraDBOpen();
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(ErrorText()));
+    QVERIFY2(session.oraGetExecute(QStringLiteral("SELECT id FROM t_lite"), 0),
+             qPrintable(ErrorText()));
 }
 
 void tst_Oracle::sessionStates()
@@ -457,7 +474,8 @@ void tst_Oracle::transactions()
 {
     QFETCH(QString, server);
     REQUIRE_POSTGRES(server);
-    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2, 'x')").arg(tableFor(server));
+    const QString table = tableFor(server);
+    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2, 'x')").arg(table);
 
     connect(server);
     VERIFY_NO_ERROR();
@@ -480,12 +498,19 @@ void tst_Oracle::transactions()
     QVERIFY(!DB::InTransaction());
     QCOMPARE(countRows(server), 2);
 
+    // Closing ends the transaction even while the caller still holds a query's rows:
+    // the row is gone, and another connection can write the same key at once.
+    const QString select = QStringLiteral("SELECT id FROM ") + table;
     DB::BeginTransaction();
     DB::ExecuteStatement(insert.arg(4));
+    std::shared_ptr<Ora::Dynaset> held = DB::OpenDynaset(select, 0);
+    QVERIFY2(held && !held->isEof(), qPrintable(ErrorText()));
     DB::DisconnectDatabase();
     QVERIFY(!DB::InTransaction());
     QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
     QCOMPARE(countRows(server), 2);
+    QVERIFY(observe(server, insert.arg(4)));
+    held.reset();
 
     // A new connect rolls back through its disconnect.
     connect(server);
@@ -495,7 +520,7 @@ void tst_Oracle::transactions()
     connect(server);
     VERIFY_NO_ERROR();
     QVERIFY(!DB::InTransaction());
-    QCOMPARE(countRows(server), 2);
+    QCOMPARE(countRows(server), 3);
 }
 
 void tst_Oracle::failedStatementKeepsTransaction_data()
@@ -548,6 +573,36 @@ void tst_Oracle::failedStatementKeepsTransaction()
     VERIFY_NO_ERROR();
     DB::CommitTransaction();
     QCOMPARE(countRows(server), 2);
+}
+
+void tst_Oracle::failedCommitKeepsTransaction()
+{
+    DB::ConnectDatabase(QString(), QString(), QStringLiteral("NOWAIT"));
+    VERIFY_NO_ERROR();
+    DB::BeginTransaction();
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'kept')"));
+    VERIFY_NO_ERROR();
+
+    // A read transaction of another connection keeps the commit from writing.
+    Ora::SqlConnectionName name;
+    QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
+    reader.setDatabaseName(QDir(mHome.path()).filePath(QStringLiteral("lite.db")));
+    QVERIFY(reader.open());
+    auto closeReader = qScopeGuard([&reader] { reader.close(); });
+    QSqlQuery read(reader);
+    QVERIFY(read.exec(QStringLiteral("BEGIN")));
+    QVERIFY(read.exec(QStringLiteral("SELECT COUNT(*) FROM t_lite")) && read.next());
+    QCOMPARE(read.value(0).toInt(), 0);
+    read.finish();
+
+    QVERIFY(ThrownNumber([] { DB::CommitTransaction(); }) != 0);
+    QVERIFY(DB::InTransaction());
+
+    // Once the reader is done, the same commit goes through with the work intact.
+    QVERIFY(read.exec(QStringLiteral("ROLLBACK")));
+    QCOMPARE(ThrownNumber([] { DB::CommitTransaction(); }), 0);
+    QVERIFY(!DB::InTransaction());
+    QCOMPARE(countRows(QStringLiteral("LITE")), 1);
 }
 
 void tst_Oracle::statementErrors_data()
@@ -621,9 +676,13 @@ void tst_Oracle::dynasetFields()
     QFETCH(QString, server);
     REQUIRE_POSTGRES(server);
     const QString table = tableFor(server);
+    // Only trailing spaces are removed: tabs, ideographic spaces and leading blanks stay.
+    const QString tabs = QStringLiteral(" \tx\t");
+    const QString wide = QStringLiteral("\u3000y\u3000");
     connect(server);
-    DB::ExecuteStatement(
-        QStringLiteral("INSERT INTO %1 VALUES (1, 'one  '), (2, NULL), (3, '日本語')").arg(table));
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO %1 VALUES (1, 'one  '), (2, NULL), "
+                                        "(3, '日本語'), (4, '%2 '), (5, '%3  ')")
+                             .arg(table, tabs, wide));
     VERIFY_NO_ERROR();
 
     const QString sql = QStringLiteral("SELECT name, id FROM %1 ORDER BY id").arg(table);
@@ -642,6 +701,10 @@ void tst_Oracle::dynasetFields()
     dynaset->moveNext();
     QCOMPARE(dynaset->fields().at(0).value().toString(), QStringLiteral("日本語"));
     dynaset->moveNext();
+    QCOMPARE(dynaset->fields().at(0).value().toString(), tabs);
+    dynaset->moveNext();
+    QCOMPARE(dynaset->fields().at(0).value().toString(), wide);
+    dynaset->moveNext();
     QVERIFY(dynaset->isEof());
     QCOMPARE(dynaset->fields().size(), 2);
     QCOMPARE(ThrownNumber([&] { dynaset->fields().at(0).value(); }), int(Ora::ErrNoCurrentRow));
@@ -649,7 +712,11 @@ void tst_Oracle::dynasetFields()
     // Option 2 keeps trailing blanks.
     dynaset = DB::OpenDynaset(sql, Ora::KeepTrailingBlanks | 4 | 128);
     QVERIFY(dynaset);
-    QCOMPARE(dynaset->fields().at(0).value().toString(), QStringLiteral("one  "));
+    QStringList kept;
+    for (; !dynaset->isEof(); dynaset->moveNext())
+        kept << dynaset->fields().at(0).value().toString();
+    QCOMPARE(kept, QStringList({QStringLiteral("one  "), QString(), QStringLiteral("日本語"),
+                                tabs + QLatin1Char(' '), wide + QStringLiteral("  ")}));
 
     QString empty = sql;
     dynaset = DB::OpenDynaset(
@@ -681,6 +748,16 @@ void tst_Oracle::stoppedQuery()
     const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2, 'x')").arg(tableFor(server));
 
     connect(server);
+    // Stopping a query that was not cancelled on the server waits for its last row.
+    // The server gives up on it after statement_timeout, and each step that took
+    // that long fails, rather than the test hanging for an hour.
+    const qint64 stepLimitMs = 5000;
+    if (server != QLatin1String("LITE")) {
+        DB::ExecuteStatement(QStringLiteral("SET statement_timeout = '10s'"));
+        VERIFY_NO_ERROR();
+    }
+    QElapsedTimer step;
+    step.start();
     DB::BeginTransaction();
     DB::ExecuteStatement(insert.arg(1));
     VERIFY_NO_ERROR();
@@ -691,12 +768,14 @@ void tst_Oracle::stoppedQuery()
     dynaset.reset(); // stopped early
     DB::ExecuteStatement(insert.arg(2));
     VERIFY_NO_ERROR();
+    QVERIFY2(step.restart() < stepLimitMs, "stopping the query waited for its remaining rows");
 
     // A query still open at commit is ended first; reading on is then refused.
     dynaset = DB::OpenDynaset(endless, 0);
     QVERIFY2(dynaset, qPrintable(ErrorText()));
     dynaset->moveNext();
     DB::CommitTransaction();
+    QVERIFY2(step.restart() < stepLimitMs, "the commit waited for the query's remaining rows");
     QCOMPARE(countRows(server), 2);
     QCOMPARE(ThrownNumber([&] { dynaset->moveNext(); }), int(Ora::ErrFetchOutOfSequence));
     dynaset.reset();
@@ -708,6 +787,7 @@ void tst_Oracle::stoppedQuery()
     dynaset.reset();
     DB::ExecuteStatement(insert.arg(3));
     VERIFY_NO_ERROR();
+    QVERIFY2(step.restart() < stepLimitMs, "stopping the query waited for its remaining rows");
     QCOMPARE(countRows(server), 3);
 }
 
