@@ -46,6 +46,12 @@ static ServerEntry ResolveServer(const QString &serverName)
           LayerSource());
 }
 
+Session::~Session()
+{
+    for (const std::shared_ptr<Connection> &connection : mConnections)
+        connection->stopQuery();
+}
+
 std::shared_ptr<Database>
 Session::OpenDatabase(const QString &serverName, const QString &connectString, qint32 options)
 {

@@ -31,6 +31,13 @@ std::shared_ptr<Session> CreateObject(const QString &progId);
 class Session
 {
 public:
+    Session() = default;
+    /// Ends any query still running on the session's databases, so that a dynaset
+    /// the caller still holds keeps no lock and no server transaction open.
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
     /// Connects to a server name resolved through SERVERS.ini (or, with no entry and
     /// the QOCI driver installed, as an Oracle net service name). The connect string
     /// is user ID, "/", password, split at the first "/". Options are accepted.

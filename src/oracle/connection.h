@@ -53,6 +53,8 @@ public:
     bool fetchRow(quint64 ticket, QVariantList *values);
     /// Ends the query with that ticket, if it still runs.
     void closeQuery(quint64 ticket);
+    /// Ends whatever query still runs; its dynaset can then read no further.
+    void stopQuery();
 
 private:
     enum class QueryEnd { Completed, Failed, Stopped };
@@ -65,7 +67,6 @@ private:
     void setSavepoint();
     void releaseSavepoint(bool rollBack);
     void readAhead();
-    void stopQuery();
     void endQuery(QueryEnd how);
     void cancelServerStatement();
     bool connectionLost() const;

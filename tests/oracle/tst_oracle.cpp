@@ -512,6 +512,17 @@ void tst_Oracle::transactions()
     QVERIFY(observe(server, insert.arg(4)));
     held.reset();
 
+    // Outside a transaction as well, the held query leaves no lock behind that would
+    // keep another connection from emptying the table.
+    connect(server);
+    held = DB::OpenDynaset(select, 0);
+    QVERIFY2(held && !held->isEof(), qPrintable(ErrorText()));
+    DB::DisconnectDatabase();
+    QVERIFY(observe(server, (server == QLatin1String("LITE") ? QStringLiteral("DELETE FROM ")
+                                                             : QStringLiteral("TRUNCATE "))
+                                + table));
+    held.reset();
+
     // A new connect rolls back through its disconnect.
     connect(server);
     DB::BeginTransaction();
@@ -520,7 +531,7 @@ void tst_Oracle::transactions()
     connect(server);
     VERIFY_NO_ERROR();
     QVERIFY(!DB::InTransaction());
-    QCOMPARE(countRows(server), 3);
+    QCOMPARE(countRows(server), 0);
 }
 
 void tst_Oracle::failedStatementKeepsTransaction_data()
