@@ -119,6 +119,17 @@ QString EditorText(const QPlainTextEdit *editor)
     return text;
 }
 
+QString EditorTextForRules(const QPlainTextEdit *editor)
+{
+    for (QTextBlock block = editor->document()->begin(); block.isValid(); block = block.next()) {
+        for (const QChar c : block.text()) {
+            if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+                return QString(c);
+        }
+    }
+    return EditorText(editor);
+}
+
 QString SelectedEditorText(const QPlainTextEdit *editor)
 {
     return editor->textCursor().selectedText().replace(QChar::ParagraphSeparator,

@@ -43,5 +43,11 @@ protected:
 /// The editor's whole text with CR LF between lines, as the program's logic takes it.
 QString EditorText(const QPlainTextEdit *editor);
 
+/// A text that the button-state rules judge as they judge the editor's text, read
+/// without copying a large text: the first character that is not a space, tab or
+/// line break stands for the whole text when there is one, since every rule then
+/// gives the same answer; a text of blanks only is returned whole.
+QString EditorTextForRules(const QPlainTextEdit *editor);
+
 /// The editor's selected text with CR LF between lines; empty without a selection.
 QString SelectedEditorText(const QPlainTextEdit *editor);

@@ -313,7 +313,7 @@ bool frmMain::UpdateEditButtons()
 {
     const SQLEdit::EditButtonStates states = SQLEdit::EditButtonRule(
         activeControlName() == QLatin1String("txtWindow"), txtWindow->textCursor().hasSelection(),
-        EditorText(txtWindow), QGuiApplication::clipboard()->text());
+        EditorTextForRules(txtWindow), QGuiApplication::clipboard()->text());
     for (int index : {8, 9, 11})
         mButtons[index]->setEnabled(states.copyCutDelete);
     mButtons[10]->setEnabled(states.paste);
@@ -323,7 +323,7 @@ bool frmMain::UpdateEditButtons()
 
 bool frmMain::UpdateSaveButton()
 {
-    mButtons[2]->setEnabled(SQLEdit::SaveEnabled(EditorText(txtWindow)));
+    mButtons[2]->setEnabled(SQLEdit::SaveEnabled(EditorTextForRules(txtWindow)));
     return true;
 }
 
@@ -457,7 +457,7 @@ QString frmMain::activeControlName() const
 
 void frmMain::mnu_file_Click()
 {
-    mnu_f[1]->setEnabled(SQLEdit::SaveEnabled(EditorText(txtWindow)));
+    mnu_f[1]->setEnabled(SQLEdit::SaveEnabled(EditorTextForRules(txtWindow)));
 }
 
 void frmMain::mnu_edit_Click()
@@ -467,7 +467,7 @@ void frmMain::mnu_edit_Click()
     const QTextCursor cursor = editor ? editor->textCursor() : QTextCursor();
     const SQLEdit::EditMenuStates states = SQLEdit::EditMenuRule(
         active, cursor.selectionEnd() - cursor.selectionStart(),
-        editor ? EditorText(editor) : QString(), QGuiApplication::clipboard()->text());
+        editor ? EditorTextForRules(editor) : QString(), QGuiApplication::clipboard()->text());
     for (size_t i = 0; i < states.size(); ++i) {
         if (states[i])
             mnu_e[i]->setEnabled(*states[i]);
@@ -582,6 +582,7 @@ void frmMain::txtWindow_MouseUp()
 
 void frmMain::txtWindow_OLEDragDrop(const QStringList &paths)
 {
+    Common::WaitCursor wait;
     for (const QString &path : paths) {
         if (!FileIO::HasSqlFileEnding(path))
             continue;

@@ -6,6 +6,7 @@
 #include "common/appdir.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/waitcursor.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
@@ -28,6 +29,7 @@ void openFile(frmMain &window)
     if (path.isEmpty())
         return;
     try {
+        Common::WaitCursor wait;
         FileIO::LoadTextFile(path, window.txtWindow);
     } catch (const Common::RuntimeError &error) {
         // A file that vanished or cannot be read ends the command quietly; one

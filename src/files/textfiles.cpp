@@ -46,8 +46,10 @@ QStringList ReadTextLines(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         raise(Common::ErrFileAccess, file.errorString());
-    bool ok = false;
-    const QString text = Common::DecodeText(bytes, &ok);
+    // No text in either encoding holds a NUL byte: most binary files end here,
+    // before a costly attempt to decode them.
+    bool ok = !bytes.contains('\0');
+    const QString text = ok ? Common::DecodeText(bytes, &ok) : QString();
     if (!ok)
         raise(Common::ErrBadFileFormat,
               QStringLiteral("Not text in UTF-8 or Shift_JIS: %1").arg(path));

@@ -74,10 +74,12 @@ private slots:
     void saveFailureIsReportedAndKeepsOldFile();
     void commitAndRollback_data();
     void commitAndRollback();
+    void refusedCommitKeepsWorkPending();
 
 private:
     QString path(const QString &name) const { return mDir->filePath(name); }
     int countRows(const QString &server) const;
+    void writeServers() const;
 
     std::unique_ptr<QTemporaryDir> mDir;
     std::unique_ptr<FakeDialogs> mDialogs;
@@ -324,20 +326,39 @@ int tst_Files::countRows(const QString &server) const
     return count;
 }
 
+void tst_Files::writeServers() const
+{
+    QVERIFY(
+        writeBytes(path("SERVERS.ini"),
+                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                  "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                  "OPTIONS=QSQLITE_BUSY_TIMEOUT=0\r\n"
+                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n")
+                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
+                       .toUtf8()));
+}
+
 void tst_Files::commitAndRollback_data()
 {
     QTest::addColumn<QString>("server");
     QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("flagsSet"); // HasConnected and UncommittedChanges
+    QTest::addColumn<QString>("flags"); // H: HasConnected, U: UncommittedChanges
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("rows"); // seen by another connection afterwards
 
     for (const char *server : {"LITE", "PG"}) {
         const QByteArray name(server);
-        QTest::newRow(name + " commit") << server << 3 << true << "コミットしました。" << 1;
-        QTest::newRow(name + " rollback") << server << 4 << true << "ロールバックしました。" << 0;
+        QTest::newRow(name + " commit") << server << 3 << "HU"
+                                        << "コミットしました。" << 1;
+        QTest::newRow(name + " rollback") << server << 4 << "HU"
+                                          << "ロールバックしました。" << 0;
         // Without changes since the last commit (a query only) nothing is sent or shown.
-        QTest::newRow(name + " commit without changes") << server << 3 << false << "" << 0;
+        QTest::newRow(name + " commit without changes") << server << 3 << "H"
+                                                        << "" << 0;
+        QTest::newRow("commit before any connection was made") << "LITE" << 3 << "U"
+                                                               << "" << 0;
     }
 }
 
@@ -345,21 +366,14 @@ void tst_Files::commitAndRollback()
 {
     QFETCH(QString, server);
     QFETCH(int, index);
-    QFETCH(bool, flagsSet);
+    QFETCH(QString, flags);
     QFETCH(QString, status);
     QFETCH(int, rows);
     const QString pgUser = qEnvironmentVariable("KORVANE_TEST_PG_USER");
     if (server == "PG" && pgUser.isEmpty())
         QFAIL("The PostgreSQL test environment is missing: run the tests through "
               "scripts/with-postgres.");
-    QVERIFY(
-        writeBytes(path("SERVERS.ini"),
-                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
-                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n")
-                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
-                       .toUtf8()));
+    writeServers();
 
     DB::ConnectDatabase(pgUser, qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"), server);
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
@@ -368,14 +382,46 @@ void tst_Files::commitAndRollback()
     DB::BeginTransaction();
     DB::ExecuteStatement("INSERT INTO t_files VALUES (1)");
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
-    SQLEdit::HasConnected = SQLEdit::UncommittedChanges = flagsSet;
+    SQLEdit::HasConnected = flags.contains('H');
+    SQLEdit::UncommittedChanges = flags.contains('U');
 
     SQLEdit::RunFileCommand(*mWindow, index);
     QCOMPARE(mWindow->staMsg->currentMessage(), status);
-    QVERIFY(!SQLEdit::UncommittedChanges);
-    QCOMPARE(DB::InTransaction(), !flagsSet);
+    QCOMPARE(SQLEdit::UncommittedChanges, flags == "U");
+    QCOMPARE(DB::InTransaction(), status.isEmpty());
     DB::RollbackTransaction();
     QCOMPARE(countRows(server), rows);
+}
+
+// A commit that the database refuses (another connection still reads) says why
+// and leaves the work pending, so that a later commit can save it.
+void tst_Files::refusedCommitKeepsWorkPending()
+{
+    writeServers();
+    DB::ConnectDatabase("", "", "NOWAIT");
+    DB::ExecuteStatement("CREATE TABLE t_files (id INTEGER)");
+    DB::BeginTransaction();
+    DB::ExecuteStatement("INSERT INTO t_files VALUES (1)");
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+    SQLEdit::HasConnected = SQLEdit::UncommittedChanges = true;
+    {
+        Ora::SqlConnectionName name;
+        QSqlDatabase reader = QSqlDatabase::addDatabase("QSQLITE", name.name());
+        reader.setDatabaseName(path("lite.db"));
+        QVERIFY(reader.open());
+        QSqlQuery read(reader);
+        QVERIFY(read.exec("SELECT 1 FROM sqlite_master UNION ALL SELECT 2") && read.next());
+
+        SQLEdit::RunFileCommand(*mWindow, 3);
+        QVERIFY2(mWindow->staMsg->currentMessage().contains("locked"),
+                 qPrintable(mWindow->staMsg->currentMessage()));
+        QVERIFY(SQLEdit::UncommittedChanges);
+        QVERIFY(DB::InTransaction());
+    }
+    SQLEdit::RunFileCommand(*mWindow, 3);
+    QCOMPARE(mWindow->staMsg->currentMessage(), QString("コミットしました。"));
+    QVERIFY(!SQLEdit::UncommittedChanges);
+    QCOMPARE(countRows("LITE"), 1);
 }
 
 int main(int argc, char **argv)
