@@ -357,9 +357,9 @@ void tst_Files::commitAndRollback_data()
         // Without changes since the last commit (a query only) nothing is sent or shown.
         QTest::newRow(name + " commit without changes") << server << 3 << "H"
                                                         << "" << 0;
-        QTest::newRow("commit before any connection was made") << "LITE" << 3 << "U"
-                                                               << "" << 0;
     }
+    QTest::newRow("commit before any connection was made") << "LITE" << 3 << "U"
+                                                           << "" << 0;
 }
 
 void tst_Files::commitAndRollback()
