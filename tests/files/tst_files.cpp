@@ -1,5 +1,6 @@
 #include "../fakedialogs.h"
 #include "../filesizelimit.h"
+#include "../testfiles.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
@@ -24,28 +25,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-int errorNumber(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const Common::RuntimeError &error) {
-        return error.number();
-    }
-    return 0;
-}
 
 // "-- 社員\r\nselect 1" as the Windows program saves it.
 const QByteArray ShiftJisSql("-- \x8e\xd0\x88\xf5\r\nselect 1");

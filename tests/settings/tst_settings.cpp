@@ -3,6 +3,7 @@
 #include "settings/settingsstore.h"
 
 #include "../filesizelimit.h"
+#include "../testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,18 +23,6 @@ namespace {
 
 const QChar Nul(0);
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // A file that exists but that nobody, root included, can open for reading.
 bool makeSocketFile(const QString &path)
 {
@@ -47,16 +36,6 @@ bool makeSocketFile(const QString &path)
     const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
     ::close(fd);
     return bound;
-}
-
-int errorNumber(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const Common::RuntimeError &error) {
-        return error.number();
-    }
-    return 0;
 }
 
 const QByteArray DefaultFile = "[EDIT]\r\nMODE=0\r\nHENNAME=strSQL\r\nJOINT=&\r\nPAUSE=0\r\n"
