@@ -124,7 +124,13 @@ frmMain::frmMain(QWidget *parent)
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // Closing a destroyed window moves the focus out of the editor: that must
+    // not reach the handlers of a window that is no longer whole.
+    txtWindow->disconnect(this);
+    qApp->removeEventFilter(this);
+}
 
 void frmMain::createMenus()
 {
