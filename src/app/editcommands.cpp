@@ -3,6 +3,7 @@
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/standins.h"
+#include "connections/frmdb.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -53,10 +54,12 @@ bool RunEditCommand(frmMain &window, int index)
 
 bool RunSettingsCommand(frmMain &window, int index)
 {
-    if (index == 0)
-        ShowConnectionDialog(window);
-    else if (index == 1)
+    if (index == 0) {
+        frmDB dialog(window);
+        dialog.exec();
+    } else if (index == 1) {
         ShowPropertyDialog(window);
+    }
     return true;
 }
 

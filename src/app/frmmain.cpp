@@ -109,7 +109,7 @@ constexpr QKeySequence::StandardKey NoKey = QKeySequence::UnknownKey;
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
-    , openInitialConnection(SQLEdit::OpenInitialConnection)
+    , openInitialConnection([this] { return SQLEdit::OpenInitialConnection(*this); })
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/db.png")));

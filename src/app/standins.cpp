@@ -49,11 +49,6 @@ void ConvertToCodeWindow(frmMain &window)
     notYetAvailable(window, QStringLiteral("編集用ｳｨﾝﾄﾞｳへ"));
 }
 
-void ShowConnectionDialog(frmMain &window)
-{
-    notYetAvailable(window, QStringLiteral("DB接続"));
-}
-
 void ShowPropertyDialog(frmMain &window)
 {
     notYetAvailable(window, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));

@@ -14,7 +14,6 @@ bool CopyResultRows(frmMain &window);
 bool ToggleCodeWindow(frmMain &window, int index);
 /// Turns the editor's SQL into program code in the code window.
 void ConvertToCodeWindow(frmMain &window);
-void ShowConnectionDialog(frmMain &window);
 void ShowPropertyDialog(frmMain &window);
 void ShowAboutBox(frmMain &window);
 

@@ -43,7 +43,7 @@ bool ReadTextFile(const QString &path, QString *text)
     return true;
 }
 
-bool WriteTextFile(const QString &path, const QString &text, QString *error)
+bool WriteTextFile(const QString &path, const QString &text, QString *error, FileAccess access)
 {
     // The text goes to a temporary file beside the old one, which it replaces
     // only when every byte has reached the disk; on any failure the old file
@@ -58,6 +58,11 @@ bool WriteTextFile(const QString &path, const QString &text, QString *error)
     };
     if (!file.open(QIODevice::WriteOnly))
         return fail();
+    // Set on the temporary file, so that the text is never readable by others.
+    if (access == FileAccess::OwnerOnly
+        && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return fail();
+    }
     const QByteArray bytes = EncodeText(text);
     // A full disk may only show when the buffer is flushed, and commit() does
     // not report an error that its own flush meets: flush and check first.

@@ -17,10 +17,17 @@ QByteArray EncodeText(const QString &text);
 /// Reads a whole text file; false when it cannot be opened or read.
 bool ReadTextFile(const QString &path, QString *text);
 
+/// Who may read a file the program writes: the user's default (the umask, or the
+/// old file's permissions), or its owner only, for files that hold passwords.
+enum class FileAccess { Default, OwnerOnly };
+
 /// Replaces a whole text file. True only when every byte reached the new file and
 /// it replaced the old one; on any failure (a full disk, a folder that refuses new
 /// files) the old file is left exactly as it was, and *error, when given, says why.
-bool WriteTextFile(const QString &path, const QString &text, QString *error = nullptr);
+bool WriteTextFile(const QString &path,
+                   const QString &text,
+                   QString *error = nullptr,
+                   FileAccess access = FileAccess::Default);
 
 /// Cuts text so that its encoded form has at most maxBytes bytes, never
 /// inside a character.

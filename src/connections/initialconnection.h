@@ -1,9 +1,14 @@
 #pragma once
 
+class frmMain;
+
 namespace SQLEdit {
 
-/// Opens the saved start-up connection. Returns false whenever it runs to its
-/// end; raises when the connection list cannot be read, so the caller tries again.
-bool OpenInitialConnection();
+/// Opens the saved start-up connection: the first record of DB.ini flagged "1".
+/// On success the main window's caption names it; on failure a message says so
+/// and the program runs unconnected. Returns false whenever it runs to its end;
+/// raises Common::RuntimeError when DB.ini is missing or cannot be read, so that
+/// the caller tries again at its next activation.
+bool OpenInitialConnection(frmMain &window);
 
 } // namespace SQLEdit

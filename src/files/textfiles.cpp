@@ -56,10 +56,10 @@ QStringList ReadTextLines(const QString &path)
     return SplitFileLines(text);
 }
 
-void WriteTextToFile(const QString &text, const QString &path)
+void WriteTextToFile(const QString &text, const QString &path, Common::FileAccess access)
 {
     QString reason;
-    if (!Common::WriteTextFile(path, text + QStringLiteral("\r\n"), &reason))
+    if (!Common::WriteTextFile(path, text + QStringLiteral("\r\n"), &reason, access))
         raise(Common::ErrFileAccess, reason);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/textcodec.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +22,9 @@ QStringList ReadTextLines(const QString &path);
 /// Replaces the file with the text and one CR LF after it. Raises
 /// Common::RuntimeError ErrFileAccess with the reason when the file cannot be
 /// written; the old file, if any, is then left whole.
-void WriteTextToFile(const QString &text, const QString &path);
+void WriteTextToFile(const QString &text,
+                     const QString &path,
+                     Common::FileAccess access = Common::FileAccess::Default);
 
 /// True when the name ends in ".sql" or ".txt", in any letter case: the files
 /// that a drop on the editor inserts.

@@ -1,0 +1,112 @@
+#include "connections/connectionlist.h"
+
+#include "common/appdir.h"
+#include "common/common.h"
+
+namespace Connections {
+namespace {
+
+constexpr int UserIdWidth = 19;
+constexpr int ServerNameWidth = 19;
+constexpr int PasswordWidth = 16;
+constexpr int ServerNameStart = UserIdWidth;
+constexpr int PasswordStart = UserIdWidth + ServerNameWidth;
+constexpr int EnteredLength = 15; // the most characters a box takes
+
+QString field(const QString &record, int start, int length)
+{
+    return Common::TrimSpaces(record.mid(start, length));
+}
+
+QString sortKey(const QString &record, SortKey key)
+{
+    if (key == SortKey::UserId)
+        return record.left(30);
+    return record.mid(ServerNameStart, EnteredLength) + record.left(EnteredLength);
+}
+
+QString flagText(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+QString ConnectionListPath()
+{
+    return Common::ApplicationFilePath(QStringLiteral("DB.ini"));
+}
+
+QString IdentityText(const QString &userId, const QString &serverName, const QString &password)
+{
+    return userId.leftJustified(UserIdWidth, QLatin1Char(' '), true)
+           + serverName.leftJustified(ServerNameWidth, QLatin1Char(' '), true)
+           + password.leftJustified(PasswordWidth, QLatin1Char(' '), true);
+}
+
+QString
+RecordText(const QString &userId, const QString &serverName, const QString &password, int initial)
+{
+    return IdentityText(userId, serverName, password) + QString::number(initial);
+}
+
+Entry ParseRecord(const QString &record)
+{
+    return Entry{field(record, 0, EnteredLength), field(record, ServerNameStart, EnteredLength),
+                 field(record, PasswordStart, PasswordWidth), field(record, IdentityLength, 1)};
+}
+
+std::optional<Entry> FindInitialRecord(const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        const Entry entry = ParseRecord(line);
+        if (entry.isInitial())
+            return entry;
+    }
+    return std::nullopt;
+}
+
+QStringList SortRecords(QStringList records, SortKey key)
+{
+    QStringList keys;
+    for (const QString &record : records)
+        keys << sortKey(record, key);
+    // Every pair of positions, exchanged when the earlier key is the smaller:
+    // the result is ascending, and ties fall where the exchanges leave them.
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        for (qsizetype j = 0; j < records.size(); ++j) {
+            if (keys.at(i) < keys.at(j)) {
+                records.swapItemsAt(i, j);
+                keys.swapItemsAt(i, j);
+            }
+        }
+    }
+    return records;
+}
+
+QString
+ListFileText(const QStringList &records, const QString &identity, bool makeInitial, bool addToList)
+{
+    const QString lineEnd = QStringLiteral("\r\n");
+    QString text;
+    bool found = false;
+    for (const QString &record : records) {
+        QString line = makeInitial ? record.left(IdentityLength) + flagText(false) : record;
+        if (line.left(IdentityLength).compare(identity, Qt::CaseInsensitive) == 0) {
+            found = true;
+            line = line.left(IdentityLength) + flagText(makeInitial) + line.mid(IdentityLength + 1);
+        }
+        text += line + lineEnd;
+    }
+    if (!found && addToList)
+        text += identity + flagText(makeInitial) + lineEnd;
+    return text;
+}
+
+QString
+ConnectedCaption(const QString &baseCaption, const QString &userId, const QString &serverName)
+{
+    return QStringLiteral("%1(%2 @ %3)").arg(baseCaption, userId, serverName);
+}
+
+} // namespace Connections

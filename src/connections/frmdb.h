@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class frmMain;
+
+/// The connection dialog: the saved connections of DB.ini, the three boxes of
+/// the connection to use, and the commands to test it, connect with it (saving
+/// the list), delete an entry, sort the list, or cancel back to the connection
+/// that was in use. Controls keep their names as objectNames.
+///
+/// The list shows the user ID and server name of each entry only; the whole
+/// record, password included, stays behind the entry (entryRecord()).
+class frmDB : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmDB(frmMain &owner);
+
+    /// The DB.ini record behind the list entry in that row.
+    QString entryRecord(int row) const;
+    /// Every record of the list, in list order.
+    QStringList entryRecords() const;
+
+    std::array<QLabel *, 4> lblCaption{};
+    std::array<QPushButton *, 2> cmdHeader{};
+    QFrame *Picture1 = nullptr;
+    QListWidget *lstDB = nullptr;
+    std::array<QLineEdit *, 3> txtInput{};    ///< user ID, password, server name
+    std::array<QCheckBox *, 2> chkInput{};    ///< add to the list, open at start-up
+    std::array<QPushButton *, 4> cmdButton{}; ///< test, OK, cancel, delete
+
+public slots:
+    /// Cancel and the close box: the connection in use before the dialog opened
+    /// is opened again.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    void Form_Activate();
+    void addEntry(const QString &record);
+    void selectEntry(int row);
+    void lstDB_SelectionChanged();
+    void cmdHeader_Click(int index);
+    void cmdButton_Click(int index);
+    void testConnection();
+    void confirm();
+    void ConnectAndSaveList();
+    void deleteEntry();
+    bool inputsFilled() const;
+    QString currentRecord() const;
+
+    frmMain &mMain;
+    bool mFillFromList = false;
+    bool mListChanged = false;
+    bool mListUnreadable = false; ///< DB.ini exists but could not be read
+    bool mActivated = false;
+};
