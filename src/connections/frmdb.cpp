@@ -438,9 +438,11 @@ bool frmDB::eventFilter(QObject *watched, QEvent *event)
             selectEntry(row + 1);
         return true;
     }
-    // Typed small letters become capitals; pasted text is left as it is.
+    // Typed small letters become capitals in the user ID and server name, whose
+    // letter case the servers ignore; a password is taken as typed, since most
+    // servers tell its small letters from capitals. Pasted text is left alone.
     const QString text = key->text();
-    if (box && text.size() == 1 && text.at(0) >= QLatin1Char('a')
+    if (box && box != txtInput[1] && text.size() == 1 && text.at(0) >= QLatin1Char('a')
         && text.at(0) <= QLatin1Char('z')) {
         QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), text.toUpper(),
                           key->isAutoRepeat(), ushort(key->count()));
