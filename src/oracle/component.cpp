@@ -36,7 +36,7 @@ static ServerEntry ResolveServer(const QString &serverName)
         return *entry;
     const QString name = serverName.trimmed();
     if (QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
-        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}};
+        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}, {}};
     const QString path = ServersFilePath();
     const QString why = QFile::exists(path)
                             ? QStringLiteral("%1 has no section [%2]").arg(path, name)

@@ -47,6 +47,13 @@ Connection::Connection(const ServerEntry &server, const QString &userId, const Q
                              "(no Qt SQL plugin of that name).")
                   .arg(mDriverName, server.name),
               LayerSource());
+    const std::optional<QString> loginUserId = LoginUserId(server, userId);
+    if (!loginUserId)
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The server %1 in SERVERS.ini has USERCASE=%2; it takes LOWER or "
+                             "KEEP.")
+                  .arg(server.name, server.userCase),
+              LayerSource());
 
     QSqlDatabase db = QSqlDatabase::addDatabase(mDriverName, mName.name());
     db.setDatabaseName(DriverDatabaseName(server));
@@ -54,7 +61,7 @@ Connection::Connection(const ServerEntry &server, const QString &userId, const Q
         db.setHostName(server.host);
     if (server.port > 0)
         db.setPort(server.port);
-    db.setUserName(userId);
+    db.setUserName(*loginUserId);
     db.setPassword(password);
     db.setConnectOptions(server.options);
     if (!db.open())

@@ -29,7 +29,8 @@ namespace Ora {
 class Connection
 {
 public:
-    /// Opens the connection; raises when the driver is missing or the login fails.
+    /// Opens the connection as the user ID that LoginUserId gives; raises when the
+    /// driver is missing, USERCASE is unknown or the login fails.
     Connection(const ServerEntry &server, const QString &userId, const QString &password);
     ~Connection();
     Connection(const Connection &) = delete;

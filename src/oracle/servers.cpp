@@ -36,7 +36,7 @@ std::optional<ServerEntry> FindServerInText(const QString &text, const QString &
             const QString section = line.mid(1, line.size() - 2).trimmed();
             inWanted = section.compare(wanted, Qt::CaseInsensitive) == 0;
             if (inWanted)
-                entry = ServerEntry{section, {}, {}, {}, -1, {}};
+                entry = ServerEntry{section, {}, {}, {}, -1, {}, {}};
             continue;
         }
         if (!inWanted)
@@ -56,8 +56,32 @@ std::optional<ServerEntry> FindServerInText(const QString &text, const QString &
             entry->port = value.isEmpty() ? -1 : value.toInt();
         else if (key == QLatin1String("OPTIONS"))
             entry->options = value;
+        else if (key == QLatin1String("USERCASE"))
+            entry->userCase = value.toUpper();
     }
     return entry;
+}
+
+std::optional<QString> LoginUserId(const ServerEntry &server, const QString &userId)
+{
+    const QChar quote = QLatin1Char('"');
+    if (userId.size() >= 2 && userId.startsWith(quote) && userId.endsWith(quote))
+        return userId.mid(1, userId.size() - 2).replace(QStringLiteral("\"\""), QString(quote));
+    const QString userCase = !server.userCase.isEmpty()                ? server.userCase
+                             : server.driver == QLatin1String("QPSQL") ? QStringLiteral("LOWER")
+                                                                       : QStringLiteral("KEEP");
+    if (userCase == QLatin1String("KEEP"))
+        return userId;
+    if (userCase != QLatin1String("LOWER"))
+        return std::nullopt;
+    // PostgreSQL folds only A-Z in an unquoted name (in a UTF-8 database): other
+    // letters stay as they are, so folding them here would miss such a role.
+    QString folded = userId;
+    for (QChar &c : folded) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return folded;
 }
 
 std::optional<ServerEntry> FindServer(const QString &serverName)
@@ -138,6 +162,8 @@ static QString DefaultServersText()
                        "DSN"),
         QStringLiteral("; HOST, PORT  where the server listens (empty: the driver's default)"),
         QStringLiteral("; OPTIONS  the driver's connect options"),
+        QStringLiteral("; USERCASE LOWER: the user ID in lower case (QPSQL's default), KEEP: as "
+                       "typed; a \"USER\" in double quotes always goes as written"),
         QString(),
         QStringLiteral("[DEMO]"),
         QStringLiteral("DRIVER=QSQLITE"),

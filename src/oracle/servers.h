@@ -13,6 +13,13 @@
 ///     HOST=                 server host, where the driver uses one
 ///     PORT=                 server port; empty for the driver's default
 ///     OPTIONS=              the driver's connect options (QSqlDatabase::setConnectOptions)
+///     USERCASE=             LOWER: the user ID goes in lower case (A-Z only), as PostgreSQL
+///                           folds an unquoted name; the default for QPSQL, and the setting
+///                           for an ODBC data source that reaches PostgreSQL.
+///                           KEEP: the user ID goes as given; the default for other drivers.
+///
+/// A user ID in double quotes ("MixedCase") goes as written, without the quotes, whatever
+/// USERCASE says, as PostgreSQL takes a quoted name; "" inside stands for one ".
 namespace Ora {
 
 /// One server entry of SERVERS.ini.
@@ -24,7 +31,12 @@ struct ServerEntry
     QString host;
     int port = -1;
     QString options;
+    QString userCase; ///< LOWER, KEEP, or empty for the driver's default (in capitals)
 };
+
+/// The user ID to log in with on that server, after USERCASE and double quotes (above);
+/// nothing when USERCASE holds a value other than LOWER or KEEP.
+std::optional<QString> LoginUserId(const ServerEntry &server, const QString &userId);
 
 /// The file name of the server list in the application directory.
 QString ServersFilePath();

@@ -26,11 +26,14 @@ class tst_Oracle : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup();
 
     void errorNumbers_data();
     void errorNumbers();
     void connectString();
+    void loginUserId_data();
+    void loginUserId();
     void firstStart();
     void serverNames();
     void sessionStates();
@@ -44,6 +47,8 @@ private slots:
     void statementErrors();
     void wrongPassword_data();
     void wrongPassword();
+    void userNames_data();
+    void userNames();
     void dynasetFields_data();
     void dynasetFields();
     void stoppedQuery_data();
@@ -84,6 +89,9 @@ private:
                   "scripts/with-postgres (KORVANE_TEST_PG_* are not set).");                       \
     } while (false)
 
+// A role of the tests' own, whose name needs double quotes on PostgreSQL.
+static const QString MixedRole = QStringLiteral("Mixed Case=1");
+
 #define VERIFY_NO_ERROR()                                                                          \
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description))
 
@@ -101,6 +109,14 @@ static int ThrownNumber(const std::function<void()> &call)
         return error.number();
     }
     return 0;
+}
+
+// The role that the current connection logged in as.
+static QString CurrentUser()
+{
+    const std::shared_ptr<Ora::Dynaset> dynaset
+        = DB::OpenDynaset(QStringLiteral("SELECT current_user"), 0);
+    return dynaset && !dynaset->isEof() ? dynaset->fields().at(0).value().toString() : QString();
 }
 
 static int ReadAll(Ora::Dynaset &dynaset)
@@ -129,7 +145,7 @@ void tst_Oracle::initTestCase()
     // waiting for locks.
     servers.write(QStringLiteral("[Lite]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
-                                 "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n"
+                                 "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\nUSERCASE=LOWER\r\n"
                                  "[NODRIVER]\r\nDRIVER=QNOSUCH\r\nDATABASE=x\r\n"
                                  "[Twice]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
                                  "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
@@ -149,6 +165,23 @@ void tst_Oracle::initTestCase()
                                                "VARCHAR(20))")
                                     .arg(table)));
     }
+    if (hasPostgres()) {
+        const QString role = QStringLiteral("\"%1\"").arg(MixedRole);
+        QVERIFY(observe(QStringLiteral("PG"), QStringLiteral("CREATE ROLE %1 LOGIN").arg(role)));
+        QVERIFY(observe(
+            QStringLiteral("PG"),
+            QStringLiteral("GRANT CONNECT ON DATABASE \"%1\" TO %2").arg(mPgDatabase, role)));
+    }
+}
+
+void tst_Oracle::cleanupTestCase()
+{
+    if (!hasPostgres())
+        return;
+    const QString role = QStringLiteral("\"%1\"").arg(MixedRole);
+    observe(QStringLiteral("PG"),
+            QStringLiteral("REVOKE CONNECT ON DATABASE \"%1\" FROM %2").arg(mPgDatabase, role));
+    QVERIFY(observe(QStringLiteral("PG"), QStringLiteral("DROP ROLE ") + role));
 }
 
 void tst_Oracle::cleanup()
@@ -257,6 +290,58 @@ void tst_Oracle::connectString()
     Ora::SplitConnectString(QStringLiteral("scott"), &user, &password);
     QCOMPARE(user, QStringLiteral("scott"));
     QVERIFY(password.isEmpty());
+}
+
+void tst_Oracle::loginUserId_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("userCase");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected"); // null: the entry is refused
+
+    QTest::newRow("only A-Z fold") << "QPSQL"
+                                   << ""
+                                   << "ÄRGER_Ｘ"
+                                   << "Ärger_Ｘ";
+    QTest::newRow("quoted as written") << "QPSQL"
+                                       << ""
+                                       << "\"Mixed\"\"Case\""
+                                       << "Mixed\"Case";
+    QTest::newRow("keep") << "QPSQL"
+                          << "keep"
+                          << "Scott"
+                          << "Scott";
+    QTest::newRow("odbc keeps") << "QODBC"
+                                << ""
+                                << "SCOTT"
+                                << "SCOTT";
+    QTest::newRow("odbc to postgres") << "QODBC"
+                                      << "Lower"
+                                      << "SCOTT"
+                                      << "scott";
+    QTest::newRow("quoted under lower") << "QODBC"
+                                        << "LOWER"
+                                        << "\"SCOTT\""
+                                        << "SCOTT";
+    QTest::newRow("unknown") << "QPSQL"
+                             << "UPPER"
+                             << "SCOTT" << QString();
+}
+
+void tst_Oracle::loginUserId()
+{
+    QFETCH(QString, driver);
+    QFETCH(QString, userCase);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+
+    const std::optional<Ora::ServerEntry> server = Ora::FindServerInText(
+        QStringLiteral("[S]\nDRIVER=%1\nUSERCASE=%2\n").arg(driver, userCase), QStringLiteral("S"));
+    QVERIFY(server);
+    const std::optional<QString> userId = Ora::LoginUserId(*server, typed);
+    QCOMPARE(userId.has_value(), !expected.isNull());
+    if (userId)
+        QCOMPARE(*userId, expected);
 }
 
 void tst_Oracle::firstStart()
@@ -675,6 +760,39 @@ void tst_Oracle::wrongPassword()
     QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
     DB::RollbackTransaction();
     QVERIFY(!DB::InTransaction());
+}
+
+void tst_Oracle::userNames_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::newRow("postgres") << "PG";
+    QTest::newRow("odbc") << "ODBC";
+}
+
+// The connection dialog sends the user ID in capitals.
+void tst_Oracle::userNames()
+{
+    QFETCH(QString, server);
+    REQUIRE_POSTGRES(server);
+    const QString password = QStringLiteral("mixed-pw");
+    QVERIFY(observe(server,
+                    QStringLiteral("ALTER ROLE \"%1\" PASSWORD '%2'").arg(MixedRole, password)));
+
+    DB::ConnectDatabase(mPgUser.toUpper(), mPgPassword, server);
+    VERIFY_NO_ERROR();
+    QCOMPARE(CurrentUser(), mPgUser);
+
+    // In double quotes the name keeps its capitals.
+    DB::ConnectDatabase(QLatin1Char('"') + MixedRole + QLatin1Char('"'), password, server);
+    VERIFY_NO_ERROR();
+    QCOMPARE(CurrentUser(), MixedRole);
+
+    // Without them it is folded, and no role has the folded name.
+    DB::ConnectDatabase(MixedRole.toUpper(), password, server);
+    const QString description = Common::LastError::get().description;
+    QVERIFY2(description.contains(QLatin1Char('"') + MixedRole.toLower() + QLatin1Char('"')),
+             qPrintable(ErrorText()));
+    QVERIFY2(!description.contains(password), qPrintable(ErrorText()));
 }
 
 void tst_Oracle::dynasetFields_data()
