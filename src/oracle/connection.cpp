@@ -25,13 +25,49 @@ static QString DriverDatabaseName(const ServerEntry &server)
             return file;
         return QDir(Common::ApplicationDirectory()).filePath(file);
     }
-    if (server.driver == QLatin1String("QODBC")
-        && !server.database.contains(QLatin1String("UseDeclareFetch"), Qt::CaseInsensitive)) {
+    if (server.driver == QLatin1String("QODBC")) {
+        QString name = server.database;
+        // QODBC takes a name without DRIVER=, SERVER= or ".dsn" in it for a data
+        // source name and puts DSN= before it: one written as DSN=... would get two.
+        if (name.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String(".dsn"), Qt::CaseInsensitive))
+            name.remove(0, 4);
         // psqlODBC reads the whole result into memory unless told to fetch it in
         // blocks through a cursor; other drivers ignore keywords they do not know.
-        return server.database + QStringLiteral(";UseDeclareFetch=1;Fetch=1000");
+        if (!name.contains(QLatin1String("UseDeclareFetch"), Qt::CaseInsensitive))
+            name += QStringLiteral(";UseDeclareFetch=1;Fetch=1000");
+        return name;
     }
     return server.database;
+}
+
+// A value of an ODBC connection string in braces, where ';', '{', '}' and '=' are
+// part of the value; a '}' inside is doubled.
+static QString OdbcBraced(const QString &value)
+{
+    return QLatin1Char('{') + QString(value).replace(QLatin1Char('}'), QLatin1String("}}"))
+           + QLatin1Char('}');
+}
+
+// QODBC ends the connection string with ";UID=" and ";PWD=" followed by the user name
+// and password exactly as set, so they are quoted here. They stay out of the database
+// name on purpose: QODBC chooses between DSN=, FILEDSN= and a whole connection string
+// by searching that name for DRIVER=, SERVER= and ".dsn", and a password must not sway it.
+// psqlODBC reads a user ID literally, braces included, so one goes in braces only when
+// it could not be read back otherwise; it reads an unbraced password percent-encoded
+// ('+' for a space, %41 for 'A'), so a password always goes in braces.
+static QString OdbcUserId(const QString &userId)
+{
+    return userId.contains(QLatin1Char(';')) || userId.startsWith(QLatin1Char('{'))
+               ? OdbcBraced(userId)
+               : userId;
+}
+
+static QString OdbcPassword(const QString &password)
+{
+    return password.isEmpty() ? password : OdbcBraced(password);
 }
 
 Connection::Connection(const ServerEntry &server, const QString &userId, const QString &password)
@@ -54,6 +90,7 @@ Connection::Connection(const ServerEntry &server, const QString &userId, const Q
                              "KEEP.")
                   .arg(server.name, server.userCase),
               LayerSource());
+    const bool odbc = mDriverName == QLatin1String("QODBC");
 
     QSqlDatabase db = QSqlDatabase::addDatabase(mDriverName, mName.name());
     db.setDatabaseName(DriverDatabaseName(server));
@@ -61,8 +98,8 @@ Connection::Connection(const ServerEntry &server, const QString &userId, const Q
         db.setHostName(server.host);
     if (server.port > 0)
         db.setPort(server.port);
-    db.setUserName(*loginUserId);
-    db.setPassword(password);
+    db.setUserName(odbc ? OdbcUserId(*loginUserId) : *loginUserId);
+    db.setPassword(odbc ? OdbcPassword(password) : password);
     db.setConnectOptions(server.options);
     if (!db.open())
         raise(db.lastError());

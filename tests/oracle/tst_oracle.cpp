@@ -49,6 +49,8 @@ private slots:
     void wrongPassword();
     void userNames_data();
     void userNames();
+    void passwords_data();
+    void passwords();
     void dynasetFields_data();
     void dynasetFields();
     void stoppedQuery_data();
@@ -142,10 +144,11 @@ void tst_Oracle::initTestCase()
     QFile servers(Ora::ServersFilePath());
     QVERIFY(servers.open(QIODevice::WriteOnly));
     // TWICE has two sections, of which the first counts; NOWAIT is LITE without
-    // waiting for locks.
+    // waiting for locks. ODBCSTR reaches the ODBC data source through a connection string.
     servers.write(QStringLiteral("[Lite]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
                                  "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\nUSERCASE=LOWER\r\n"
+                                 "[ODBCSTR]\r\nDRIVER=QODBC\r\nDATABASE=DSN=%4;Port=%3\r\n"
                                  "[NODRIVER]\r\nDRIVER=QNOSUCH\r\nDATABASE=x\r\n"
                                  "[Twice]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
                                  "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
@@ -791,6 +794,46 @@ void tst_Oracle::userNames()
     DB::ConnectDatabase(MixedRole.toUpper(), password, server);
     const QString description = Common::LastError::get().description;
     QVERIFY2(description.contains(QLatin1Char('"') + MixedRole.toLower() + QLatin1Char('"')),
+             qPrintable(ErrorText()));
+    QVERIFY2(!description.contains(password), qPrintable(ErrorText()));
+}
+
+void tst_Oracle::passwords_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("password");
+
+    // psqlODBC reads '+' and %41 in an unquoted password as a space and 'A'; QODBC
+    // reads a database name with SERVER= or ".dsn" in it differently.
+    const QStringList passwords
+        = {QStringLiteral("a;b"),   QStringLiteral("{x}=y"),
+           QStringLiteral("p/w d"), QStringLiteral("パス;ワード"),
+           QStringLiteral("}}"),    QStringLiteral("it's+%41\\ Server=a.dsn")};
+    for (const char *server : {"PG", "ODBC"}) {
+        for (const QString &password : passwords)
+            QTest::addRow("%s %s", server, qUtf8Printable(password)) << server << password;
+    }
+    QTest::newRow("ODBC connection string") << "ODBCSTR" << passwords.at(3);
+}
+
+void tst_Oracle::passwords()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, password);
+    REQUIRE_POSTGRES(server);
+    QString literal = password;
+    QVERIFY(observe(server,
+                    QStringLiteral("ALTER ROLE \"%1\" PASSWORD '%2'")
+                        .arg(MixedRole, literal.replace(QLatin1Char('\''), QLatin1String("''")))));
+    const QString userId = QLatin1Char('"') + MixedRole + QLatin1Char('"');
+
+    DB::ConnectDatabase(userId, password, server);
+    VERIFY_NO_ERROR();
+    QCOMPARE(CurrentUser(), MixedRole);
+
+    DB::ConnectDatabase(userId, password + QLatin1Char('x'), server);
+    const QString description = Common::LastError::get().description;
+    QVERIFY2(description.contains(QStringLiteral("password authentication failed")),
              qPrintable(ErrorText()));
     QVERIFY2(!description.contains(password), qPrintable(ErrorText()));
 }
