@@ -13,6 +13,8 @@
 #include "common/waitcursor.h"
 #include "connections/initialconnection.h"
 #include "convert/frmvb.h"
+#include "exec/executesql.h"
+#include "exec/resultmodel.h"
 #include "files/filecommands.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
@@ -192,6 +194,8 @@ void frmMain::createControls()
 
     lvwWindow = new QTableView(mClient);
     lvwWindow->setObjectName(QStringLiteral("lvwWindow"));
+    mResultModel = new SQLEdit::ResultModel(this);
+    lvwWindow->setModel(mResultModel);
     lvwWindow->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwWindow->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvwWindow->setEditTriggers(QAbstractItemView::NoEditTriggers);

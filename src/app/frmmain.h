@@ -17,6 +17,10 @@ class QTableView;
 class QToolBar;
 class frmVb;
 
+namespace SQLEdit {
+class ResultModel;
+}
+
 /// The main window: menu bar, toolbar, SQL editor, splitter, result list, hint
 /// label and status bar. Controls keep their names as objectNames.
 class frmMain : public QMainWindow
@@ -66,6 +70,8 @@ public:
     std::array<QAction *, 2> mnu_s{};
     std::array<QAction *, 2> mnu_h{};
 
+    /// The rows and columns the result list shows.
+    SQLEdit::ResultModel *resultModel() const { return mResultModel; }
     /// The code window, created hidden at load.
     frmVb *codeWindow() const { return mVb; }
     /// Editor height in twips that the layout keeps (0 before the first layout).
@@ -110,6 +116,7 @@ private:
     QWidget *mClient = nullptr; // the client area between menu bar and window bottom
     std::array<QAction *, ToolbarButtonCount + 1> mButtons{}; // [0] unused
     frmVb *mVb = nullptr;
+    SQLEdit::ResultModel *mResultModel = nullptr;
 
     bool mSplitterDragging = false;
     bool mEditorMouseDown = false;

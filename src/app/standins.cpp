@@ -18,11 +18,6 @@ void notYetAvailable(frmMain &window, const QString &title)
 
 } // namespace
 
-void ExecuteSql(frmMain &window)
-{
-    notYetAvailable(window, QStringLiteral("実行"));
-}
-
 bool CopyResultRows(frmMain &window)
 {
     notYetAvailable(window, QStringLiteral("ｺﾋﾟｰ"));

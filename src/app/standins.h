@@ -6,8 +6,6 @@ class frmMain;
 /// each tells the user so in a message box (the code window is shown and hidden).
 namespace SQLEdit {
 
-/// Runs the editor's statement (F5).
-void ExecuteSql(frmMain &window);
 /// Copies the selected result rows to the clipboard (Ctrl+C in the result list).
 bool CopyResultRows(frmMain &window);
 /// Shows or hides the code window (index 0); other indexes change nothing.

@@ -9,6 +9,7 @@ namespace Common {
 /// Error numbers the program raises itself (the database layer uses its own).
 enum ErrorNumber {
     ErrOverflow = 6,
+    ErrInternal = 51,
     ErrTypeMismatch = 13,
     ErrFileNotFound = 53,
     ErrFileAccess = 75,

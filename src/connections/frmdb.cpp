@@ -440,10 +440,12 @@ bool frmDB::eventFilter(QObject *watched, QEvent *event)
     }
     // Typed small letters become capitals in the user ID and server name, whose
     // letter case the servers ignore; a password is taken as typed, since most
-    // servers tell its small letters from capitals. Pasted text is left alone.
+    // servers tell its small letters from capitals, and so is a user ID in double
+    // quotes, which names a role exactly. Pasted text is left alone.
     const QString text = key->text();
-    if (box && box != txtInput[1] && text.size() == 1 && text.at(0) >= QLatin1Char('a')
-        && text.at(0) <= QLatin1Char('z')) {
+    const bool exactName = box == txtInput[0] && box->text().startsWith(QLatin1Char('"'));
+    if (box && box != txtInput[1] && !exactName && text.size() == 1
+        && text.at(0) >= QLatin1Char('a') && text.at(0) <= QLatin1Char('z')) {
         QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), text.toUpper(),
                           key->isAutoRepeat(), ushort(key->count()));
         QApplication::sendEvent(box, &capital);

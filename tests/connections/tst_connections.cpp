@@ -499,6 +499,10 @@ void tst_Connections::keysInBoxes()
     QCOMPARE(user->maxLength(), 15);
     user->insert("xyz");
     QCOMPARE(user->text(), QString("AB1Cxyz"));
+    user->clear();
+    QTest::keyClicks(user, "\"MixedCase\"");
+    QCOMPARE(user->text(), QString("\"MixedCase\""));
+    user->clear();
 
     // Down with nothing selected takes the first entry, then the next; Up goes back.
     QTest::keyClick(password, Qt::Key_Down);

@@ -5,6 +5,7 @@
 #include "exec/statement.h"
 #include "settings/settingsstore.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -365,5 +366,14 @@ void tst_Exec::logsRaiseWhenTheirFolderCannotExist()
     QCOMPARE(QDir(mDir->path()).entryList(QDir::Files), QStringList{"plain.txt"});
 }
 
-QTEST_GUILESS_MAIN(tst_Exec)
+int runExecutionTests(int argc, char **argv);
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    tst_Exec test;
+    const int failed = QTest::qExec(&test, argc, argv);
+    return failed + runExecutionTests(argc, argv);
+}
+
 #include "tst_exec.moc"

@@ -1,0 +1,28 @@
+#include "exec/cellvalue.h"
+
+#include <QDate>
+#include <QDateTime>
+
+namespace SQLEdit {
+
+QString FormatCellValue(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("<NULL>");
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    case QMetaType::QByteArray:
+        // Bytes need not be text in any encoding: shown in a form that reads the
+        // same whatever they hold.
+        return QStringLiteral("0x") + QString::fromLatin1(value.toByteArray().toHex().toUpper());
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace SQLEdit

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace SQLEdit {
+
+/// A field's value as the result list shows it: "<NULL>" for SQL NULL; dates as
+/// "yyyy/MM/dd" and date-times as "yyyy/MM/dd HH:mm:ss"; binary data as "0x"
+/// and two hexadecimal digits a byte; everything else in its plain text form.
+QString FormatCellValue(const QVariant &value);
+
+} // namespace SQLEdit

@@ -1,0 +1,148 @@
+#include "exec/resultmodel.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace SQLEdit {
+
+void RowStore::clear(int columnCount)
+{
+    mBlocks.clear();
+    mFirstRows.clear();
+    mColumnCount = columnCount;
+    mRowCount = 0;
+    mRowsInLastBlock = 0;
+}
+
+void RowStore::beginRow()
+{
+    // A block is closed by its row count, or early by the size of its text, so
+    // that the 31-bit end offsets always fit.
+    if (mBlocks.empty() || mRowsInLastBlock == RowsPerBlock
+        || mBlocks.back().text.size() > MaxBlockText) {
+        if (!mBlocks.empty()) {
+            // A full block gives back what its growth reserved.
+            mBlocks.back().text.squeeze();
+            mBlocks.back().ends.shrink_to_fit();
+        }
+        mBlocks.emplace_back();
+        mFirstRows.push_back(mRowCount);
+        mBlocks.back().ends.reserve(size_t(RowsPerBlock) * size_t(qMax(mColumnCount, 1)));
+        mRowsInLastBlock = 0;
+    }
+    ++mRowsInLastBlock;
+    ++mRowCount;
+}
+
+void RowStore::addCell(QStringView text)
+{
+    Block &block = mBlocks.back();
+    block.text.append(text);
+    block.ends.push_back(quint32(block.text.size()));
+}
+
+void RowStore::addNull()
+{
+    Block &block = mBlocks.back();
+    block.ends.push_back(quint32(block.text.size()) | NullBit);
+}
+
+const RowStore::Block &RowStore::blockOf(qsizetype row, qsizetype *index) const
+{
+    // The last block whose first row is at or before the row.
+    const auto next = std::upper_bound(mFirstRows.begin(), mFirstRows.end(), row);
+    const size_t block = size_t(next - mFirstRows.begin()) - 1;
+    *index = (row - mFirstRows[block]) * mColumnCount;
+    return mBlocks[block];
+}
+
+QStringView RowStore::cell(qsizetype row, int column) const
+{
+    if (isNull(row, column))
+        return u"<NULL>";
+    qsizetype index = 0;
+    const Block &block = blockOf(row, &index);
+    index += column;
+    const qsizetype begin = index == 0 ? 0 : qsizetype(block.ends[size_t(index - 1)] & ~NullBit);
+    const qsizetype end = qsizetype(block.ends[size_t(index)] & ~NullBit);
+    return QStringView(block.text).mid(begin, end - begin);
+}
+
+bool RowStore::isNull(qsizetype row, int column) const
+{
+    qsizetype index = 0;
+    const Block &block = blockOf(row, &index);
+    return block.ends[size_t(index + column)] & NullBit;
+}
+
+qsizetype RowStore::overheadBytes() const
+{
+    qsizetype bytes
+        = qsizetype(mBlocks.capacity() * sizeof(Block) + mFirstRows.capacity() * sizeof(qsizetype));
+    for (const Block &block : mBlocks) {
+        bytes += qsizetype(block.ends.capacity() * sizeof(quint32));
+        bytes += (block.text.capacity() - block.text.size()) * qsizetype(sizeof(QChar));
+    }
+    return bytes;
+}
+
+void ResultModel::clear()
+{
+    beginResetModel();
+    mStore.clear();
+    mColumns.clear();
+    mShownRows = 0;
+    endResetModel();
+}
+
+void ResultModel::setColumns(const QStringList &names)
+{
+    beginResetModel();
+    mStore.clear(int(names.size()));
+    mColumns = names;
+    mShownRows = 0;
+    endResetModel();
+}
+
+void ResultModel::publishRows()
+{
+    const qsizetype rows = qMin<qsizetype>(mStore.rowCount(), std::numeric_limits<int>::max());
+    if (rows <= mShownRows)
+        return;
+    beginInsertRows(QModelIndex(), int(mShownRows), int(rows - 1));
+    mShownRows = rows;
+    endInsertRows();
+}
+
+int ResultModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(mShownRows);
+}
+
+int ResultModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(mColumns.size());
+}
+
+QVariant ResultModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= mShownRows || index.column() >= mColumns.size())
+        return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        return QVariant();
+    const QStringView text = mStore.cell(index.row(), index.column());
+    // A very long value would make every repaint lay out megabytes of text.
+    if (text.size() > DisplayLimit)
+        return text.left(DisplayLimit).toString() + QChar(0x2026);
+    return text.toString();
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= mColumns.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return mColumns.at(section);
+}
+
+} // namespace SQLEdit

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QStringView>
+
+#include <vector>
+
+namespace SQLEdit {
+
+/// The cells of a query's rows, kept compactly: the texts of a block of rows lie
+/// end to end in one string, and each cell costs one 32-bit end offset beside
+/// its text (its top bit marks SQL NULL). A cell becomes a QString only when
+/// somebody asks for it.
+class RowStore
+{
+public:
+    /// The text a NULL cell shows.
+    static QString nullText() { return QStringLiteral("<NULL>"); }
+
+    void clear(int columnCount = 0);
+    int columnCount() const { return mColumnCount; }
+    qsizetype rowCount() const { return mRowCount; }
+
+    /// Starts a new row; its cells follow with addCell or addNull, one per column.
+    void beginRow();
+    void addCell(QStringView text);
+    void addNull();
+
+    /// The cell's text ("<NULL>" for NULL).
+    QStringView cell(qsizetype row, int column) const;
+    bool isNull(qsizetype row, int column) const;
+
+    /// Memory held beyond the UTF-16 text of the cells, in bytes (for measuring).
+    qsizetype overheadBytes() const;
+
+private:
+    struct Block
+    {
+        QString text;
+        std::vector<quint32> ends; // per cell, row after row
+    };
+    static constexpr quint32 NullBit = 0x80000000u;
+    static constexpr qsizetype RowsPerBlock = 4096;
+    static constexpr qsizetype MaxBlockText = 0x10000000; // characters
+
+    const Block &blockOf(qsizetype row, qsizetype *index) const;
+
+    std::vector<Block> mBlocks;
+    std::vector<qsizetype> mFirstRows; // of each block
+    int mColumnCount = 0;
+    qsizetype mRowCount = 0;
+    qsizetype mRowsInLastBlock = 0;
+};
+
+/// The result list's model: the column names and the rows of the last query.
+/// Rows are added to the store first and shown in batches (publishRows), so
+/// that a view is told of new rows a few times a second, not once per row.
+class ResultModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    /// The longest text a cell shows; longer values are cut for display only.
+    static constexpr qsizetype DisplayLimit = 4096;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    /// Removes every column and row.
+    void clear();
+    /// Sets the column names (once per query, from its first row).
+    void setColumns(const QStringList &names);
+    /// The rows not yet shown are added to the model.
+    void publishRows();
+
+    RowStore &store() { return mStore; }
+    const RowStore &store() const { return mStore; }
+    QStringList columnNames() const { return mColumns; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    RowStore mStore;
+    QStringList mColumns;
+    qsizetype mShownRows = 0;
+};
+
+} // namespace SQLEdit

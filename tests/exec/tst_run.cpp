@@ -1,0 +1,348 @@
+#include "../fakedialogs.h"
+#include "../testfiles.h"
+#include "app/frmmain.h"
+#include "app/globals.h"
+#include "exec/cellvalue.h"
+#include "exec/executesql.h"
+#include "exec/resultmodel.h"
+#include "files/filecommands.h"
+#include "oracle/db.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <memory>
+
+using namespace SQLEdit;
+
+namespace {
+
+// The model's rows as "a|b|c" lines.
+QStringList rows(const ResultModel &model)
+{
+    QStringList lines;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column)
+            cells << model.index(row, column).data().toString();
+        lines << cells.join('|');
+    }
+    return lines;
+}
+
+} // namespace
+
+/// Running statements from the main window against real databases: the query
+/// and statement paths, the result list, the status texts and the logs.
+class tst_Run : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formatCellValue_data();
+    void formatCellValue();
+    void rowStoreKeepsEveryCell();
+
+    void queryAndStatementPaths_data();
+    void queryAndStatementPaths();
+    void errorWhileFetchingKeepsRows();
+    void escStopsTheFill();
+    void unusualValues();
+    void lostConnectionWhileFetching();
+
+private:
+    void connect(const QString &server);
+    void run(const QString &sql);
+    QString path(const QString &name) const { return mHome->filePath(name); }
+    bool controlsEnabled() const;
+
+    std::unique_ptr<QTemporaryDir> mHome;
+    std::unique_ptr<FakeDialogs> mDialogs;
+    std::unique_ptr<frmMain> mWindow;
+};
+
+void tst_Run::init()
+{
+    mHome = std::make_unique<QTemporaryDir>();
+    qputenv("KORVANE_HOME", mHome->path().toUtf8());
+    QVERIFY(
+        writeBytes(path("SERVERS.ini"),
+                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
+                                  "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n")
+                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
+                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"),
+                            qEnvironmentVariable("KORVANE_TEST_ODBC_DSN"))
+                       .toUtf8()));
+    mDialogs = std::make_unique<FakeDialogs>();
+    SQLEdit::InitGlobals();
+    mWindow = std::make_unique<frmMain>();
+    mWindow->openInitialConnection = [] { return false; };
+    mWindow->show();
+}
+
+void tst_Run::cleanup()
+{
+    mWindow.reset();
+    mDialogs.reset();
+    DB::DisconnectDatabase();
+    Common::LastError::clear();
+    qunsetenv("KORVANE_HOME");
+    mHome.reset();
+}
+
+void tst_Run::connect(const QString &server)
+{
+    if (server != "LITE" && qEnvironmentVariableIsEmpty("KORVANE_TEST_PG_USER"))
+        QFAIL("The PostgreSQL test environment is missing: run the tests through "
+              "scripts/with-postgres.");
+    DB::ConnectDatabase(qEnvironmentVariable("KORVANE_TEST_PG_USER"),
+                        qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"), server);
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+}
+
+// As the user runs a statement: typed into the editor, F5.
+void tst_Run::run(const QString &sql)
+{
+    mWindow->txtWindow->setPlainText(sql);
+    QTest::keyClick(mWindow->txtWindow, Qt::Key_F5);
+}
+
+bool tst_Run::controlsEnabled() const
+{
+    return mWindow->txtWindow->isEnabled() && mWindow->Toolbar->isEnabled()
+           && mWindow->mnu_file->menuAction()->isEnabled()
+           && mWindow->mnu_help->menuAction()->isEnabled() && mWindow->lvwWindow->isVisible()
+           && mWindow->Label1->isHidden();
+}
+
+void tst_Run::formatCellValue_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("null") << QVariant(QMetaType::fromType<QString>()) << "<NULL>";
+    QTest::newRow("empty text") << QVariant(QString("")) << "";
+    QTest::newRow("number") << QVariant(12.5) << "12.5";
+    QTest::newRow("date") << QVariant(QDate(2026, 1, 5)) << "2026/01/05";
+    QTest::newRow("date and time")
+        << QVariant(QDateTime(QDate(2026, 1, 5), QTime(9, 8, 7))) << "2026/01/05 09:08:07";
+    QTest::newRow("bytes") << QVariant(QByteArray("\x00\xff A", 4)) << "0x00FF2041";
+}
+
+void tst_Run::formatCellValue()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    QCOMPARE(FormatCellValue(value), text);
+}
+
+void tst_Run::rowStoreKeepsEveryCell()
+{
+    RowStore store;
+    store.clear(3);
+    const QString japanese = QString::fromUtf8("社員名");
+    const QString longText(100000, QChar(0x3042));
+    for (int row = 0; row < 10000; ++row) {
+        store.beginRow();
+        store.addCell(QString::number(row));
+        if (row % 10 == 0)
+            store.addNull();
+        else
+            store.addCell(row % 2 ? QStringView(japanese) : QStringView());
+        store.addCell(row == 4097 ? QStringView(longText) : QStringView(u"x"));
+    }
+    QCOMPARE(store.rowCount(), 10000);
+    for (const int row : {0, 1, 2, 4095, 4096, 4097, 9999}) {
+        QCOMPARE(store.cell(row, 0).toString(), QString::number(row));
+        QCOMPARE(store.isNull(row, 1), row % 10 == 0);
+        QCOMPARE(store.cell(row, 1).toString(), row % 10 == 0 ? QString("<NULL>")
+                                                : row % 2     ? japanese
+                                                              : QString());
+        QCOMPARE(store.cell(row, 2).size(), row == 4097 ? longText.size() : 1);
+    }
+    // Beyond the text itself, a few bytes a cell.
+    QVERIFY2(store.overheadBytes() <= 16 * 3 * 10000,
+             qPrintable(QString::number(store.overheadBytes())));
+}
+
+void tst_Run::queryAndStatementPaths_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::newRow("sqlite") << "LITE";
+    QTest::newRow("postgres") << "PG";
+    QTest::newRow("odbc") << "ODBC";
+}
+
+void tst_Run::queryAndStatementPaths()
+{
+    QFETCH(QString, server);
+    connect(server);
+    DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
+    DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
+    DB::ExecuteStatement("INSERT INTO t_run VALUES (1, '社員'), (2, NULL), (3, 'c')");
+    QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
+    ResultModel &model = *mWindow->resultModel();
+
+    // A query: headers from the row, the count and the time in the status bar.
+    run("  Select id, name\r\nfrom t_run order by id  ");
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString().toLower(),
+             QString("name"));
+    QCOMPARE(rows(model), QStringList({"1|社員", "2|<NULL>", "3|c"}));
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("3件\t")
+                 && mWindow->staMsg->currentMessage().endsWith("秒"),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY(controlsEnabled());
+    QVERIFY(mWindow->txtWindow->hasFocus());
+    QVERIFY(!DB::InTransaction());
+
+    // A failing query shows the database's message and keeps the rows.
+    run("select * from no_such_table");
+    QVERIFY(!mWindow->staMsg->currentMessage().contains('\t'));
+    QVERIFY(!mWindow->staMsg->currentMessage().isEmpty());
+    QCOMPARE(model.rowCount(), 3);
+
+    // Statements run in one transaction that the program begins; a failing one
+    // leaves it open with the earlier work.
+    run("update t_run set name = 'x' where id = 1");
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("実行しました。\t"),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY(DB::InTransaction() && SQLEdit::UncommittedChanges);
+    run("insert into no_such_table values (1)");
+    QVERIFY(!mWindow->staMsg->currentMessage().startsWith("実行しました。"));
+    QVERIFY(DB::InTransaction());
+    SQLEdit::HasConnected = true;
+    RunFileCommand(*mWindow, 3);
+    QCOMPARE(mWindow->staMsg->currentMessage(), QString("コミットしました。"));
+
+    // An empty result: no columns left from before, the headers hidden.
+    run("select name from t_run where id = 1 and name = 'x' and id > 5");
+    QCOMPARE(model.columnCount(), 0);
+    QVERIFY(mWindow->lvwWindow->horizontalHeader()->isHidden());
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("\t"),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    run("select name from t_run where id = 1");
+    QCOMPARE(rows(model), QStringList({"x"}));
+    QVERIFY(!mWindow->lvwWindow->horizontalHeader()->isHidden());
+
+    // A selection of blanks runs nothing and clears the status bar.
+    mWindow->txtWindow->setPlainText("select 1\n \t\n");
+    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    cursor.setPosition(9);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    mWindow->txtWindow->setTextCursor(cursor);
+    QTest::keyClick(mWindow->txtWindow, Qt::Key_F5, Qt::ShiftModifier);
+    QVERIFY(mWindow->staMsg->currentMessage().isEmpty());
+    QCOMPARE(rows(model), QStringList({"x"}));
+
+    // Only what ran is logged, each line of a statement indented by one space.
+    const QString log = QString::fromUtf8(readBytes(path("SQL.log")));
+    QCOMPARE(log.count("\r\n "), 5);
+    QVERIFY(log.contains("\r\n Select id, name\r\n from t_run order by id\r\n"));
+    QVERIFY(!log.contains("no_such_table"));
+    QVERIFY(mDialogs->messages.isEmpty());
+    DB::ExecuteStatement("DROP TABLE t_run");
+}
+
+// A value that fails while the rows are read (SQLite's integer overflow at the
+// second row) stops the fill: the rows before it stay, the error is shown and logged.
+void tst_Run::errorWhileFetchingKeepsRows()
+{
+    connect("LITE");
+    run("SELECT x, abs(-9223372036854775806 - x) FROM (WITH RECURSIVE c(x) AS "
+        "(SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 5) SELECT x FROM c)");
+    QCOMPARE(mDialogs->messages.size(), 1);
+    QVERIFY2(mDialogs->messages.first().startsWith("Error|")
+                 && mDialogs->messages.first().endsWith("\r\n"),
+             qPrintable(mDialogs->messages.first()));
+    QCOMPARE(mWindow->resultModel()->rowCount(), 1);
+    QCOMPARE(mWindow->staMsg->currentMessage(), QString("1件"));
+    QVERIFY(controlsEnabled());
+    const QByteArray log = readBytes(path("Korvane.log"));
+    QVERIFY2(log.startsWith("-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-\r\n")
+                 && log.contains("\r\nError[") && log.endsWith("Souce[QSQLITE]\r\n"),
+             log.constData());
+}
+
+// Esc, posted while the rows of an endless query stream in, stops the fill.
+void tst_Run::escStopsTheFill()
+{
+    connect("LITE");
+    QTimer::singleShot(50, mWindow.get(),
+                       [this] { QTest::keyClick(mWindow->lvwWindow, Qt::Key_Escape); });
+    run("SELECT x FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+        "SELECT x FROM c)");
+    const int count = mWindow->resultModel()->rowCount();
+    QVERIFY(count > 0);
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith(QString::number(count) + "件\t"),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    QCOMPARE(mWindow->resultModel()->index(count - 1, 0).data().toString(), QString::number(count));
+    QVERIFY(!SQLEdit::AbortRequested);
+    QVERIFY(controlsEnabled());
+    QVERIFY(mDialogs->messages.isEmpty());
+}
+
+void tst_Run::unusualValues()
+{
+    connect("LITE");
+    ResultModel &model = *mWindow->resultModel();
+    run("select x'00FF41', zeroblob(2), length(hex(randomblob(5000000))), "
+        "hex(randomblob(5000000)) as big");
+    QCOMPARE(rows(model).size(), 1);
+    QCOMPARE(model.index(0, 0).data().toString(), QString("0x00FF41"));
+    QCOMPARE(model.index(0, 1).data().toString(), QString("0x0000"));
+    // Ten million characters are kept whole; the list shows the start of them.
+    QCOMPARE(model.store().cell(0, 3).size(), 10000000);
+    QCOMPARE(model.index(0, 3).data().toString().size(), ResultModel::DisplayLimit + 1);
+
+    QStringList columns;
+    for (int i = 0; i < 500; ++i)
+        columns << QString::number(i) + " as c" + QString::number(i);
+    run("select " + columns.join(", "));
+    QCOMPARE(model.columnCount(), 500);
+    QCOMPARE(model.index(0, 499).data().toString(), QString("499"));
+    QVERIFY(controlsEnabled());
+}
+
+// The server stops while rows stream in: the rows so far stay, the error is
+// shown, and the window is usable again.
+void tst_Run::lostConnectionWhileFetching()
+{
+    const QString pgCtl = qEnvironmentVariable("KORVANE_TEST_PG_CTL");
+    if (pgCtl.isEmpty())
+        QFAIL("KORVANE_TEST_PG_CTL is not set: run the tests through scripts/with-postgres.");
+    connect("PG");
+    auto restart = qScopeGuard([&] { QProcess::execute(pgCtl, {"start"}); });
+    bool stopped = false;
+    QTimer::singleShot(50, mWindow.get(),
+                       [&] { stopped = QProcess::execute(pgCtl, {"stop"}) == 0; });
+    run("select g, repeat('x', 100) from generate_series(1, 100000000) g");
+    QVERIFY(stopped);
+    QCOMPARE(mDialogs->messages.size(), 1);
+    QVERIFY(mDialogs->messages.first().startsWith("Error|"));
+    QVERIFY(mWindow->resultModel()->rowCount() > 0);
+    QVERIFY(controlsEnabled());
+}
+
+int runExecutionTests(int argc, char **argv)
+{
+    tst_Run test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_run.moc"
