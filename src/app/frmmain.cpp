@@ -201,6 +201,10 @@ void frmMain::createControls()
     lvwWindow->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwWindow->setShowGrid(false);
     lvwWindow->verticalHeader()->hide();
+    // Rows of one line of text, all of one height: compact, and cheap to lay out
+    // for a million of them.
+    lvwWindow->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvwWindow->verticalHeader()->setDefaultSectionSize(lvwWindow->fontMetrics().height() + 4);
     lvwWindow->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     Label1 = new QLabel(QStringLiteral("[ESC]キーを押すと処理を中断できます。"), mClient);
