@@ -94,19 +94,16 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
                 AbortRequested = false;
                 break;
             }
-            const QList<Ora::Field> fields = dynaset.fields();
             if (!headersDone) {
                 headersDone = true;
-                QStringList names;
-                for (const Ora::Field &field : fields)
-                    names << field.name();
-                model.setColumns(names);
+                model.setColumns(dynaset.columnNames());
             }
             store.beginRow();
-            for (const Ora::Field &field : fields) {
-                const QVariant value = field.value();
+            for (const QVariant &value : dynaset.values()) {
                 if (value.isNull())
                     store.addNull();
+                else if (value.typeId() == QMetaType::QString)
+                    store.addCell(value.toString());
                 else
                     store.addCell(FormatCellValue(value));
             }

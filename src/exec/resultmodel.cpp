@@ -20,12 +20,16 @@ void RowStore::beginRow()
     // that the 31-bit end offsets always fit.
     if (mBlocks.empty() || mRowsInLastBlock == RowsPerBlock
         || mBlocks.back().text.size() > MaxBlockText) {
+        qsizetype expected = 0;
         if (!mBlocks.empty()) {
-            // A full block gives back what its growth reserved.
+            // A full block gives back what its growth reserved; the next one
+            // starts with room for as much text, so that it rarely grows.
+            expected = mBlocks.back().text.size();
             mBlocks.back().text.squeeze();
             mBlocks.back().ends.shrink_to_fit();
         }
         mBlocks.emplace_back();
+        mBlocks.back().text.reserve(qMin(expected + expected / 8, MaxBlockText));
         mFirstRows.push_back(mRowCount);
         mBlocks.back().ends.reserve(size_t(RowsPerBlock) * size_t(qMax(mColumnCount, 1)));
         mRowsInLastBlock = 0;

@@ -111,6 +111,11 @@ public:
     bool isEof() const { return mEof; }
     /// The fields of the current row in select-list order.
     QList<Field> fields() const;
+    /// The column names, and the values of the current row (a null QVariant for
+    /// SQL NULL), in select-list order: the fields without a copy per row, for
+    /// reading many rows. The values are empty past the last row.
+    const QStringList &columnNames() const { return mColumnNames; }
+    const QVariantList &values() const { return mValues; }
     /// Moves to the next row; raises when the row cannot be read.
     void moveNext();
 

@@ -1,0 +1,197 @@
+// Fills the result list with a large query through the real path (component
+// layer, row store, model, view attached, offscreen) and times it beside the
+// database's own command-line client reading the same rows, in the same run.
+//
+//   bench_fill [rows] [runs]          SQLite (needs the sqlite3 command)
+//   scripts/with-postgres bench_fill --pg [rows] [runs]   PostgreSQL (needs psql)
+#include "app/frmmain.h"
+#include "app/globals.h"
+#include "common/errors.h"
+#include "exec/executesql.h"
+#include "exec/resultmodel.h"
+#include "oracle/db.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTableView>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+// Resident and peak resident memory of this process, in kB.
+qint64 memoryKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
+}
+
+double timeCommand(const QString &command)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    return timer.elapsed() / 1000.0;
+}
+
+// 1,000,000 rows x 6 columns: an integer key, two texts of about 20 characters
+// (one Japanese), a real, a date, and a column that is NULL every tenth row.
+const char *const TableSql = "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(40), "
+                             "jname VARCHAR(40), amount REAL, day DATE, note VARCHAR(20))";
+
+QString rowSql(const QString &rows)
+{
+    return QStringLiteral(
+               "INSERT INTO t SELECT g, 'customer name ' || g, '顧客名前データ' || g, g * 1.25, "
+               "DATE '2020-01-01' + (g %% 1000), CASE WHEN g %% 10 = 0 THEN NULL ELSE 'n' || "
+               "(g %% 977) END FROM generate_series(1, %1) g")
+        .arg(rows)
+        .replace(QLatin1String("%%"), QLatin1String("%"));
+}
+
+bool prepareSqlite(const QString &path, int rows)
+{
+    if (QFile::exists(path))
+        return true;
+    const QString sql
+        = QString::fromUtf8(TableSql)
+          + QStringLiteral(";\nWITH RECURSIVE c(g) AS (SELECT 1 UNION ALL SELECT g + 1 FROM c "
+                           "WHERE g < %1) INSERT INTO t SELECT g, 'customer name ' || g, "
+                           "'顧客名前データ' || g, g * 1.25, date('2020-01-01', '+' || (g %% "
+                           "1000) || ' days'), CASE WHEN g %% 10 = 0 THEN NULL ELSE 'n' || (g "
+                           "%% 977) END FROM c;\n")
+                .arg(rows)
+                .replace(QLatin1String("%%"), QLatin1String("%"));
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {path});
+    sqlite.write(sql.toUtf8());
+    sqlite.closeWriteChannel();
+    return sqlite.waitForFinished(-1) && sqlite.exitCode() == 0;
+}
+
+bool preparePostgres(int rows)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("prep"));
+    db.setHostName(qEnvironmentVariable("KORVANE_TEST_PG_HOST"));
+    db.setPort(qEnvironmentVariable("KORVANE_TEST_PG_PORT").toInt());
+    db.setDatabaseName(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"));
+    db.setUserName(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
+    db.setPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
+    if (!db.open())
+        return false;
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("SELECT count(*) FROM t"));
+    if (query.next() && query.value(0).toInt() == rows)
+        return true;
+    query.exec(QStringLiteral("DROP TABLE IF EXISTS t"));
+    return query.exec(QString::fromUtf8(TableSql)) && query.exec(rowSql(QString::number(rows)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool postgres = args.removeAll(QStringLiteral("--pg")) > 0;
+    const int rows = args.value(0, QStringLiteral("1000000")).toInt();
+    const int runs = args.value(1, QStringLiteral("5")).toInt();
+
+    const QString home = QDir::temp().filePath(QStringLiteral("korvane-bench"));
+    QDir().mkpath(home);
+    qputenv("KORVANE_HOME", home.toUtf8());
+    const QString dbPath = QDir(home).filePath(QStringLiteral("fill-%1.db").arg(rows));
+    QFile servers(QDir(home).filePath(QStringLiteral("SERVERS.ini")));
+    servers.open(QIODevice::WriteOnly);
+    servers.write(QStringLiteral("[BENCH]\r\nDRIVER=QSQLITE\r\nDATABASE=%1\r\n"
+                                 "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%2\r\nHOST=%3\r\nPORT=%4\r\n")
+                      .arg(dbPath, qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
+                           qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
+                           qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
+                      .toUtf8());
+    servers.close();
+
+    if (postgres ? !preparePostgres(rows) : !prepareSqlite(dbPath, rows)) {
+        std::fprintf(stderr, "could not create the table\n");
+        return 1;
+    }
+    const QString reference
+        = postgres ? QStringLiteral("PGPASSWORD='%1' psql -h %2 -p %3 -U %4 -d %5 -At -c "
+                                    "'select * from t' > /dev/null")
+                         .arg(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"),
+                              qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
+                              qEnvironmentVariable("KORVANE_TEST_PG_PORT"),
+                              qEnvironmentVariable("KORVANE_TEST_PG_USER"),
+                              qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"))
+                   : QStringLiteral("sqlite3 '%1' 'select * from t' > /dev/null").arg(dbPath);
+
+    SQLEdit::InitGlobals();
+    frmMain window;
+    window.openInitialConnection = [] { return false; };
+    window.show();
+    DB::ConnectDatabase(qEnvironmentVariable("KORVANE_TEST_PG_USER"),
+                        qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"),
+                        postgres ? QStringLiteral("PG") : QStringLiteral("BENCH"));
+    if (Common::LastError::isSet()) {
+        std::fprintf(stderr, "%s\n", qPrintable(Common::LastError::get().description));
+        return 1;
+    }
+    window.txtWindow->setPlainText(QStringLiteral("select * from t"));
+
+    QList<double> ours, theirs, ratios;
+    qint64 cellBytes = 0;
+    for (int run = 0; run < runs; ++run) {
+        theirs << timeCommand(reference);
+        window.resultModel()->clear();
+        QElapsedTimer timer;
+        timer.start();
+        SQLEdit::ExecuteSql(window);
+        ours << timer.elapsed() / 1000.0;
+        ratios << ours.last() / theirs.last();
+        std::printf("run %d: fill %.3f s, reference %.3f s, ratio %.2f, rows %d\n", run + 1,
+                    ours.last(), theirs.last(), ratios.last(), window.resultModel()->rowCount());
+        std::fflush(stdout);
+    }
+    const SQLEdit::RowStore &store = window.resultModel()->store();
+    cellBytes = store.overheadBytes();
+    const qint64 cells = store.rowCount() * store.columnCount();
+
+    // Scrolling to the end and selecting every row on the full result.
+    QElapsedTimer timer;
+    timer.start();
+    window.lvwWindow->scrollToBottom();
+    QCoreApplication::processEvents();
+    const qint64 scroll = timer.restart();
+    window.lvwWindow->selectAll();
+    QCoreApplication::processEvents();
+    const qint64 select = timer.elapsed();
+
+    std::printf("median: fill %.3f s, reference %.3f s, ratio %.2f\n", median(ours), median(theirs),
+                median(ratios));
+    std::printf("row store: %.1f bytes a cell beyond the text; resident %lld kB, peak %lld kB\n",
+                cells ? double(cellBytes) / double(cells) : 0.0, memoryKb("VmRSS:"),
+                memoryKb("VmHWM:"));
+    std::printf("scroll to the end %lld ms, select all %lld ms\n", scroll, select);
+    DB::DisconnectDatabase();
+    return 0;
+}
