@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -277,6 +279,16 @@ void tst_Run::errorWhileFetchingKeepsRows()
     QVERIFY2(log.startsWith("-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-\r\n")
                  && log.contains("\r\nError[") && log.endsWith("Souce[QSQLITE]\r\n"),
              log.constData());
+    // Logs that cannot be written (folders in their place) change nothing else.
+    for (const char *name : {"SQL.log", "Korvane.log"})
+        QVERIFY(QFile::remove(path(name)) && QDir(mHome->path()).mkdir(name));
+    mDialogs->messages.clear();
+    run("select 1");
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("1件\t"),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    run("SELECT x, abs(-9223372036854775806 - x) FROM (SELECT 1 AS x UNION ALL SELECT 2)");
+    QCOMPARE(mDialogs->messages.size(), 1);
+    QVERIFY(controlsEnabled());
 }
 
 // Esc, posted while the rows of an endless query stream in, stops the fill.
