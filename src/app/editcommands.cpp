@@ -4,6 +4,7 @@
 #include "app/frmmain.h"
 #include "app/standins.h"
 #include "connections/frmdb.h"
+#include "convert/codewindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -12,6 +12,7 @@
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/initialconnection.h"
+#include "convert/codewindow.h"
 #include "convert/frmvb.h"
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
@@ -274,6 +275,7 @@ void frmMain::Form_Load()
     // Created ahead of use and kept hidden until the user asks for it.
     mVb = new frmVb(this);
     Common::PlaceForm(mVb, codeTop, codeLeft);
+    connect(mVb, &frmVb::closed, this, [this] { SQLEdit::CodeWindowClosed(*this); });
 
     SQLEdit::BaseCaption = SQLEdit::BuildCaption(QString::fromLatin1(Version::Title),
                                                  Version::Major, Version::Minor, Version::Revision);

@@ -3,9 +3,6 @@
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/dialogs.h"
-#include "convert/frmvb.h"
-
-#include <QAction>
 
 namespace SQLEdit {
 namespace {
@@ -22,26 +19,6 @@ bool CopyResultRows(frmMain &window)
 {
     notYetAvailable(window, QStringLiteral("ｺﾋﾟｰ"));
     return true;
-}
-
-bool ToggleCodeWindow(frmMain &window, int index)
-{
-    frmVb *codeWindow = window.codeWindow();
-    if (index != 0 || !codeWindow)
-        return true;
-    // The menu check, not the button, says which way the command goes.
-    const bool show = !window.mnu_v[0]->isChecked();
-    window.mnu_v[0]->setChecked(show);
-    window.toolbarButton(frmMain::CodeWindowButton)->setChecked(show);
-    codeWindow->setVisible(show);
-    if (show)
-        window.activateWindow();
-    return true;
-}
-
-void ConvertToCodeWindow(frmMain &window)
-{
-    notYetAvailable(window, QStringLiteral("編集用ｳｨﾝﾄﾞｳへ"));
 }
 
 void ShowPropertyDialog(frmMain &window)

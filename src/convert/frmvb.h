@@ -5,7 +5,8 @@
 class QPlainTextEdit;
 
 /// The code window: a tool window beside the main window that shows the program
-/// code generated from the editor's SQL.
+/// code generated from the editor's SQL. It is created once, hidden, and from
+/// then on only shown and hidden; its close box hides it and keeps its text.
 class frmVb : public QWidget
 {
     Q_OBJECT
@@ -18,6 +19,16 @@ public:
 
     QPlainTextEdit *txtWindow = nullptr;
 
+signals:
+    /// The window stopped being shown: hidden by its close box, or unloaded.
+    void closed();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void ArrangeCodeWindow();
+    bool txtWindow_KeyDown(QKeyEvent *event);
 };
