@@ -116,14 +116,15 @@ QString EditorText(const QPlainTextEdit *editor)
             text += QLatin1String("\r\n");
         text += block.text();
     }
-    return text;
+    // Shift+Enter breaks a line inside a paragraph: a line end all the same.
+    return text.replace(QChar::LineSeparator, QLatin1String("\r\n"));
 }
 
 QString EditorTextForRules(const QPlainTextEdit *editor)
 {
     for (QTextBlock block = editor->document()->begin(); block.isValid(); block = block.next()) {
         for (const QChar c : block.text()) {
-            if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QChar::LineSeparator)
                 return QString(c);
         }
     }
@@ -132,6 +133,8 @@ QString EditorTextForRules(const QPlainTextEdit *editor)
 
 QString SelectedEditorText(const QPlainTextEdit *editor)
 {
-    return editor->textCursor().selectedText().replace(QChar::ParagraphSeparator,
-                                                       QLatin1String("\r\n"));
+    return editor->textCursor()
+        .selectedText()
+        .replace(QChar::ParagraphSeparator, QLatin1String("\r\n"))
+        .replace(QChar::LineSeparator, QLatin1String("\r\n"));
 }

@@ -317,6 +317,17 @@ void tst_Commands::editCommands()
     QCOMPARE(EditorText(editor), QString("from"));
     QCOMPARE(clipboard->text(), QString("1\r\nfrom"));
 
+    // A line broken with Shift+Enter ends with CR LF like any other line.
+    editor->setPlainText("a");
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(EditorText(editor), QString("a\r\n"));
+    editor->selectAll();
+    QCOMPARE(SelectedEditorText(editor), QString("a\r\n"));
+    editor->setPlainText(QString(QChar::LineSeparator) + "\t");
+    w.UpdateEditButtons();
+    QVERIFY(!w.toolbarButton(13)->isEnabled());
+
     // The commands act on the editor whichever control is active.
     w.lvwWindow->setFocus();
     editor->selectAll();
