@@ -1,4 +1,5 @@
 #include "../fakedialogs.h"
+#include "../testservers.h"
 #include "app/commands.h"
 #include "app/editcommands.h"
 #include "app/frmmain.h"
@@ -49,14 +50,6 @@ void select(QPlainTextEdit *editor, int from, int to)
     editor->setTextCursor(cursor);
 }
 
-bool activate(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    return QTest::qWaitForWindowActive(window);
-}
-
 } // namespace
 
 /// The main window's commands: the dispatch table, the button-state rules, and
@@ -96,7 +89,7 @@ void tst_Commands::init()
     mDialogs = std::make_unique<FakeDialogs>();
     mWindow = std::make_unique<frmMain>();
     mWindow->openInitialConnection = [] { return false; };
-    QVERIFY(activate(mWindow.get()));
+    QVERIFY(activateWindow(mWindow.get()));
     mWindow->txtWindow->setFocus();
     QGuiApplication::clipboard()->clear();
 }

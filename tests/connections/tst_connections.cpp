@@ -1,6 +1,6 @@
 #include "../fakedialogs.h"
 #include "../filesizelimit.h"
-#include "../testfiles.h"
+#include "../testservers.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "connections/connectionlist.h"
@@ -88,16 +88,8 @@ void tst_Connections::init()
     qputenv("KORVANE_HOME", mHome->path().toUtf8());
     mPgUser = qEnvironmentVariable("KORVANE_TEST_PG_USER");
     mPgPassword = qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD");
-    QVERIFY(writeBytes(path("SERVERS.ini"),
-                       QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
-                                      "[OTHER]\r\nDRIVER=QSQLITE\r\nDATABASE=other.db\r\n"
-                                      "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\n"
-                                      "PORT=%3\r\n"
-                                      "[NODRIVER]\r\nDRIVER=QNOSUCH\r\n")
-                           .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
-                                qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
-                                qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
-                           .toUtf8()));
+    QVERIFY(writeTestServers(mHome->path(), "[OTHER]\r\nDRIVER=QSQLITE\r\nDATABASE=other.db\r\n"
+                                            "[NODRIVER]\r\nDRIVER=QNOSUCH\r\n"));
     mDialogs = std::make_unique<FakeDialogs>();
     SQLEdit::InitGlobals();
     SQLEdit::BaseCaption = Base;

@@ -1,3 +1,4 @@
+#include "../testservers.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "convert/converter.h"
@@ -144,25 +145,6 @@ bool runVisualBasic(const QString &code, const QString &variable, QString *value
     if (assigning)
         *value = result;
     return true;
-}
-
-QSqlDatabase postgres(const Ora::SqlConnectionName &name)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name.name());
-    db.setHostName(qEnvironmentVariable("KORVANE_TEST_PG_HOST"));
-    db.setPort(qEnvironmentVariable("KORVANE_TEST_PG_PORT").toInt());
-    db.setDatabaseName(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"));
-    db.setUserName(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
-    db.setPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
-    return db;
-}
-
-bool activate(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    return QTest::qWaitForWindowActive(window);
 }
 
 } // namespace
@@ -344,7 +326,7 @@ void tst_Convert::plsqlRebuildsSourceInPostgres()
         QFAIL("The PostgreSQL test environment is missing: run the tests through "
               "scripts/with-postgres.");
     const Ora::SqlConnectionName name;
-    QSqlDatabase db = postgres(name);
+    QSqlDatabase db = testPostgres(name.name());
     QVERIFY2(db.open(), qPrintable(db.lastError().text()));
     QSqlQuery query(db);
     for (const ConvertSettings &settings : layouts(plsql)) {
@@ -416,7 +398,7 @@ void tst_Convert::viewCommandShowsAndHides()
     mWindow = std::make_unique<frmMain>();
     frmMain &w = *mWindow;
     w.openInitialConnection = [] { return false; };
-    QVERIFY(activate(&w));
+    QVERIFY(activateWindow(&w));
     frmVb *vb = w.codeWindow();
     QAction *view = w.mnu_v[0];
     QAction *button = w.toolbarButton(frmMain::CodeWindowButton);
@@ -461,7 +443,7 @@ void tst_Convert::conversionShowsPlacesAndFills()
     mWindow = std::make_unique<frmMain>();
     frmMain &w = *mWindow;
     w.openInitialConnection = [] { return false; };
-    QVERIFY(activate(&w));
+    QVERIFY(activateWindow(&w));
     frmVb *vb = w.codeWindow();
     w.txtWindow->setFocus();
     w.txtWindow->setPlainText("SELECT *\nFROM T\n");

@@ -1,5 +1,5 @@
 #include "../fakedialogs.h"
-#include "../testfiles.h"
+#include "../testservers.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "exec/cellvalue.h"
@@ -81,16 +81,7 @@ void tst_Run::init()
 {
     mHome = std::make_unique<QTemporaryDir>();
     qputenv("KORVANE_HOME", mHome->path().toUtf8());
-    QVERIFY(
-        writeBytes(path("SERVERS.ini"),
-                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
-                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n"
-                                  "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n")
-                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"),
-                            qEnvironmentVariable("KORVANE_TEST_ODBC_DSN"))
-                       .toUtf8()));
+    QVERIFY(writeTestServers(mHome->path()));
     mDialogs = std::make_unique<FakeDialogs>();
     SQLEdit::InitGlobals();
     mWindow = std::make_unique<frmMain>();

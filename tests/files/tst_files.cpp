@@ -1,6 +1,6 @@
 #include "../fakedialogs.h"
 #include "../filesizelimit.h"
-#include "../testfiles.h"
+#include "../testservers.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
@@ -288,12 +288,7 @@ int tst_Files::countRows(const QString &server) const
         db = QSqlDatabase::addDatabase("QSQLITE", name.name());
         db.setDatabaseName(path("lite.db"));
     } else {
-        db = QSqlDatabase::addDatabase("QPSQL", name.name());
-        db.setHostName(qEnvironmentVariable("KORVANE_TEST_PG_HOST"));
-        db.setPort(qEnvironmentVariable("KORVANE_TEST_PG_PORT").toInt());
-        db.setDatabaseName(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"));
-        db.setUserName(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
-        db.setPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
+        db = testPostgres(name.name());
     }
     int count = -1;
     if (db.open()) {
@@ -307,16 +302,8 @@ int tst_Files::countRows(const QString &server) const
 
 void tst_Files::writeServers() const
 {
-    QVERIFY(
-        writeBytes(path("SERVERS.ini"),
-                   QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
-                                  "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
-                                  "OPTIONS=QSQLITE_BUSY_TIMEOUT=0\r\n"
-                                  "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\nPORT=%3\r\n")
-                       .arg(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_HOST"),
-                            qEnvironmentVariable("KORVANE_TEST_PG_PORT"))
-                       .toUtf8()));
+    QVERIFY(writeTestServers(mDir->path(), "[NOWAIT]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                                           "OPTIONS=QSQLITE_BUSY_TIMEOUT=0\r\n"));
 }
 
 void tst_Files::commitAndRollback_data()

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "testfiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QTest>
+#include <QWidget>
+
+/// The test PostgreSQL server that scripts/with-postgres starts, as its
+/// environment describes it.
+inline QString testPostgresValue(const char *name)
+{
+    return qEnvironmentVariable((QByteArray("KORVANE_TEST_PG_") + name).constData());
+}
+
+/// SERVERS.ini in the folder: LITE (lite.db there), PG and ODBC (the test
+/// PostgreSQL server), followed by any further sections given.
+inline bool writeTestServers(const QString &folder, const QString &moreSections = QString())
+{
+    const QString text
+        = QStringLiteral("[LITE]\r\nDRIVER=QSQLITE\r\nDATABASE=lite.db\r\n"
+                         "[PG]\r\nDRIVER=QPSQL\r\nDATABASE=%1\r\nHOST=%2\r\n"
+                         "PORT=%3\r\n"
+                         "[ODBC]\r\nDRIVER=QODBC\r\nDATABASE=%4\r\n")
+              .arg(testPostgresValue("DATABASE"), testPostgresValue("HOST"),
+                   testPostgresValue("PORT"), qEnvironmentVariable("KORVANE_TEST_ODBC_DSN"))
+          + moreSections;
+    return writeBytes(QDir(folder).filePath(QStringLiteral("SERVERS.ini")), text.toUtf8());
+}
+
+/// A connection of the test's own to the test PostgreSQL server, apart from the
+/// program's layer; not yet open.
+inline QSqlDatabase testPostgres(const QString &connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    db.setHostName(testPostgresValue("HOST"));
+    db.setPort(testPostgresValue("PORT").toInt());
+    db.setDatabaseName(testPostgresValue("DATABASE"));
+    db.setUserName(testPostgresValue("USER"));
+    db.setPassword(testPostgresValue("PASSWORD"));
+    return db;
+}
+
+/// Shows a window and makes it the active one, offscreen as under a window system.
+inline bool activateWindow(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
