@@ -139,34 +139,37 @@ QList<Field> Dynaset::fields() const
     return fields;
 }
 
-static QVariant CellValue(const QVariant &value, bool keepTrailingBlanks)
+// A value as the layer hands it out: SQL NULL as a null QVariant whatever type
+// the driver gave it, and text without its trailing spaces unless they are kept.
+static void SettleCellValue(QVariant &value, bool keepTrailingBlanks)
 {
-    if (value.isNull())
-        return QVariant(); // SQL NULL, whatever type the driver gave it
+    if (value.isNull()) {
+        value = QVariant();
+        return;
+    }
     if (keepTrailingBlanks || value.typeId() != QMetaType::QString)
-        return value;
-    QString text = value.toString();
+        return;
+    const QString &text = *static_cast<const QString *>(value.constData());
     qsizetype end = text.size();
     while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
         --end;
-    text.truncate(end);
-    return text;
+    if (end < text.size())
+        value = text.left(end);
 }
 
 void Dynaset::moveNext()
 {
     if (mEof)
         return;
-    QVariantList values;
-    if (!mConnection->fetchRow(mTicket, &values)) {
+    // The row is read into the values in place: no list or value is copied.
+    if (!mConnection->fetchRow(mTicket, &mValues)) {
         mEof = true;
         mValues.clear();
         return;
     }
     const bool keep = mOptions & KeepTrailingBlanks;
-    mValues.clear();
-    for (const QVariant &value : values)
-        mValues.append(CellValue(value, keep));
+    for (QVariant &value : mValues)
+        SettleCellValue(value, keep);
 }
 
 } // namespace Ora
