@@ -349,7 +349,9 @@ void frmMain::Form_Activate()
     UpdateSaveButton();
     update();
 
-    if (mInitialConnectPending) {
+    // Not while a statement runs (a disabled editor): connecting would close the
+    // connection its rows are read from. The next activation tries again.
+    if (mInitialConnectPending && txtWindow->isEnabled()) {
         Common::WaitCursor wait;
         // A failure leaves the flag set, so the next activation tries again.
         try {

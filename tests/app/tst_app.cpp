@@ -278,6 +278,12 @@ void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 1);
     QVERIFY(w.initialConnectPending());
+    // Not while a statement runs.
+    w.txtWindow->setEnabled(false);
+    QVERIFY(activate(&other));
+    QVERIFY(activate(&w));
+    QCOMPARE(attempts, 1);
+    w.txtWindow->setEnabled(true);
     QVERIFY(activate(&other));
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 2);
