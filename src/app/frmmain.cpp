@@ -4,6 +4,7 @@
 #include "app/editcommands.h"
 #include "app/editorbox.h"
 #include "app/globals.h"
+#include "app/splitterdrag.h"
 #include "app/standins.h"
 #include "common/common.h"
 #include "common/dialogs.h"
@@ -184,6 +185,7 @@ void frmMain::createControls()
     imgSplitter = new QWidget(mClient);
     imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
     imgSplitter->setCursor(Qt::SizeVerCursor);
+    imgSplitter->setAccessibleName(QStringLiteral("分割ﾊﾞｰ"));
 
     picSplitter = new QWidget(mClient);
     picSplitter->setObjectName(QStringLiteral("picSplitter"));
@@ -192,6 +194,12 @@ void frmMain::createControls()
     gray.setColor(QPalette::Window, QColor(128, 128, 128));
     picSplitter->setPalette(gray);
     picSplitter->hide();
+    mSplitter = new SplitterDrag(
+        imgSplitter, picSplitter, [this] { return layoutInput(); }, this);
+    connect(mSplitter, &SplitterDrag::released, this, [this](int editorHeight) {
+        mEditorHeight = editorHeight;
+        ArrangeControls();
+    });
 
     lvwWindow = new QTableView(mClient);
     lvwWindow->setObjectName(QStringLiteral("lvwWindow"));
@@ -220,6 +228,7 @@ void frmMain::createControls()
     staMsg = new QStatusBar(mClient);
     staMsg->setObjectName(QStringLiteral("staMsg"));
     staMsg->setSizeGripEnabled(false);
+    staMsg->setAutoFillBackground(true); // in front of an editor taller than the window
     staMsg->setFixedHeight(TwipsToPixels(StatusBarHeight));
 
     // Tab order: the editor first.
@@ -257,7 +266,7 @@ QAction *frmMain::toolbarButton(int index) const
 
 void frmMain::Form_Load()
 {
-    mEditorHeight = 0;
+    mEditorHeight.reset();
     ArrangeControls();
 
     // The code window opens to the right of the main window, which starts in
@@ -285,7 +294,6 @@ void frmMain::Form_Load()
     FileIO::InitSettings();
     mnu_h[0]->setEnabled(false);
 
-    mSplitterDragging = false;
     mEditorMouseDown = false;
     mInitialConnectPending = true;
 
@@ -293,7 +301,7 @@ void frmMain::Form_Load()
     update();
 }
 
-void frmMain::ArrangeControls()
+MainLayout::Input frmMain::layoutInput() const
 {
     const QSize client = mClient->size();
     MainLayout::Input in;
@@ -303,16 +311,17 @@ void frmMain::ArrangeControls()
     in.statusHeight = PixelsToTwips(staMsg->height());
     in.hintHeight = PixelsToTwips(Label1->height());
     in.editorHeight = mEditorHeight;
+    return in;
+}
 
-    const MainLayout::Result out = MainLayout::ArrangeControls(in);
+void frmMain::ArrangeControls()
+{
+    const QSize client = mClient->size();
+    const MainLayout::Result out = MainLayout::ArrangeControls(layoutInput());
     mEditorHeight = out.editorHeight;
 
-    // Edges are converted, not sizes, so that stacked controls meet without gaps.
     auto place = [](QWidget *widget, const MainLayout::Rect &r) {
-        const int left = TwipsToPixels(r.left);
-        const int top = TwipsToPixels(r.top);
-        widget->setGeometry(left, top, TwipsToPixels(r.left + r.width) - left,
-                            TwipsToPixels(r.top + r.height) - top);
+        Common::PlaceControl(widget, r.left, r.top, r.width, r.height);
     };
     if (Toolbar)
         Toolbar->setGeometry(0, 0, client.width(), Toolbar->sizeHint().height());

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -15,6 +16,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QTableView;
 class QToolBar;
+class SplitterDrag;
 class frmVb;
 
 namespace SQLEdit {
@@ -75,7 +77,7 @@ public:
     /// The code window, created hidden at load.
     frmVb *codeWindow() const { return mVb; }
     /// Editor height in twips that the layout keeps (0 before the first layout).
-    int editorHeight() const { return mEditorHeight; }
+    int editorHeight() const { return mEditorHeight.value_or(0); }
     bool initialConnectPending() const { return mInitialConnectPending; }
     /// Opens the saved start-up connection at activation; tests replace it.
     std::function<bool()> openInitialConnection;
@@ -112,15 +114,16 @@ private:
     bool Form_QueryUnload(UnloadMode mode);
     void Form_Unload();
     void ArrangeControls();
+    MainLayout::Input layoutInput() const;
 
     QWidget *mClient = nullptr; // the client area between menu bar and window bottom
     std::array<QAction *, ToolbarButtonCount + 1> mButtons{}; // [0] unused
     frmVb *mVb = nullptr;
     SQLEdit::ResultModel *mResultModel = nullptr;
 
-    bool mSplitterDragging = false;
+    SplitterDrag *mSplitter = nullptr;
     bool mEditorMouseDown = false;
-    int mEditorHeight = 0;
+    std::optional<int> mEditorHeight;
     bool mInitialConnectPending = true;
     bool mUnloadingFromCode = false;
 };

@@ -1,5 +1,6 @@
 #include "app/mainlayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace MainLayout {
@@ -7,9 +8,9 @@ namespace MainLayout {
 Result ArrangeControls(const Input &in)
 {
     Result out;
-    out.editorHeight = in.editorHeight;
-    if (out.editorHeight == 0) // first layout: rounds halves to even
-        out.editorHeight = int(std::nearbyint(in.clientHeight * FirstEditorShare));
+    // First layout: rounds halves to even.
+    out.editorHeight
+        = in.editorHeight.value_or(int(std::nearbyint(in.clientHeight * FirstEditorShare)));
 
     out.editor = {StackLeft, in.toolbarHeight, in.clientWidth, out.editorHeight};
 
@@ -25,6 +26,25 @@ Result ArrangeControls(const Input &in)
     out.hintTop = in.clientHeight - in.statusHeight - in.hintHeight;
     out.hintLeft = HintLeft;
     return out;
+}
+
+SplitterRange SplitterLimits(const Input &in)
+{
+    return {in.toolbarHeight, in.clientHeight - (in.statusHeight + SplitterHeight + in.hintHeight)};
+}
+
+int SplitterBarTop(int barTop, int gripTop, double mouseY, const SplitterRange &limits)
+{
+    if (limits.isEmpty())
+        return barTop;
+    return std::clamp(int(std::lround(gripTop + mouseY)), limits.top, limits.bottom);
+}
+
+Result ReleaseSplitter(const Input &in, int barTop)
+{
+    Input released = in;
+    released.editorHeight = barTop - in.toolbarHeight;
+    return ArrangeControls(released);
 }
 
 } // namespace MainLayout

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 /// Geometry of the main window's stacked controls, in twips of its client area.
 namespace MainLayout {
 
@@ -14,7 +16,8 @@ struct Rect
 };
 
 /// What the layout reads: the client area, the heights of the fixed controls,
-/// and the remembered editor height (0 until the first layout computes it).
+/// and the remembered editor height (none until the first layout computes it;
+/// 0 is a height like any other, which a drag may leave).
 struct Input
 {
     int clientWidth = 0;
@@ -22,7 +25,7 @@ struct Input
     int toolbarHeight = 0;
     int statusHeight = 0;
     int hintHeight = 0;
-    int editorHeight = 0;
+    std::optional<int> editorHeight;
 };
 
 /// Where each control goes, and the editor height to remember.
@@ -45,5 +48,28 @@ inline constexpr double FirstEditorShare = 0.62;
 /// Stacks toolbar, editor, splitter grip, result list and status bar. The editor
 /// keeps its remembered height; the result list takes what is left, never less than 0.
 Result ArrangeControls(const Input &input);
+
+/// Where the splitter bar's top may go while it is dragged: from the toolbar's
+/// bottom edge (no editor left) down to where the result list keeps the hint's
+/// height. Empty when the client area is too low for both.
+struct SplitterRange
+{
+    int top = 0;
+    int bottom = 0;
+
+    bool isEmpty() const { return bottom < top; }
+    bool operator==(const SplitterRange &) const = default;
+};
+
+SplitterRange SplitterLimits(const Input &input);
+
+/// The bar's top with the mouse mouseY twips below the grip's top edge (negative
+/// above it): the mouse's position, held within the limits, so that a quick
+/// drag past a limit still ends on it. With no room at all the bar stays at barTop.
+int SplitterBarTop(int barTop, int gripTop, double mouseY, const SplitterRange &limits);
+
+/// The layout once the splitter is released with its bar at barTop: the editor
+/// ends at the bar, and later layouts keep that editor height.
+Result ReleaseSplitter(const Input &input, int barTop);
 
 } // namespace MainLayout

@@ -13,4 +13,11 @@ void PlaceForm(QWidget *window, int top, int left)
     window->move(TwipsToPixels(left), window->pos().y());
 }
 
+void PlaceControl(QWidget *control, int left, int top, int width, int height)
+{
+    const int x = TwipsToPixels(left);
+    const int y = TwipsToPixels(top);
+    control->setGeometry(x, y, TwipsToPixels(left + width) - x, TwipsToPixels(top + height) - y);
+}
+
 } // namespace Common

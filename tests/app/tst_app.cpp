@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
@@ -41,6 +42,8 @@ private slots:
     void imagesAreSixteenPixelsSquare();
     void controlsAtLoad();
     void editorTakesItsShareAndKeepsIt();
+    void splitterDragMovesTheBoundary_data();
+    void splitterDragMovesTheBoundary();
     void codeWindowIsCreatedHiddenBesideMainWindow();
     void activationRefreshesButtonsAndTriesInitialConnectionOnce();
     void closeBoxIsRefusedWhileStatementRuns();
@@ -243,6 +246,68 @@ void tst_App::editorTakesItsShareAndKeepsIt()
     QTRY_VERIFY(w.centralWidget()->height() < 300);
     QCOMPARE(w.lvwWindow->height(), 0);
     QCOMPARE(w.txtWindow->height(), 298);
+    // The status bar stays in front of the editor that now reaches below it.
+    QVERIFY(w.txtWindow->geometry().intersects(w.staMsg->geometry()));
+    const QImage client = w.centralWidget()->grab().toImage();
+    QCOMPARE(client.pixelColor(w.staMsg->geometry().center()),
+             w.staMsg->palette().color(QPalette::Window));
+}
+
+void tst_App::splitterDragMovesTheBoundary_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<int>("moveY");        // pixels below the grip's top edge; 0: no move
+    QTest::addColumn<int>("editorHeight"); // twips; -1: the list keeps the hint's 11 pixels
+    // The editor starts at 4464 twips; 15 twips are one pixel.
+    QTest::newRow("up") << Qt::LeftButton << -100 << 4464 - 1500;
+    QTest::newRow("down") << Qt::LeftButton << 50 << 4464 + 750;
+    QTest::newRow("past the toolbar") << Qt::LeftButton << -1000 << 0;
+    QTest::newRow("past the status bar") << Qt::LeftButton << 1000 << -1;
+    QTest::newRow("not moved") << Qt::LeftButton << 0 << 4464;
+    QTest::newRow("right button") << Qt::RightButton << -100 << 4464;
+}
+
+// Real mouse events on the grip: the bar follows while the left button is held,
+// the release moves the boundary, and later resizes keep it there.
+void tst_App::splitterDragMovesTheBoundary()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(int, moveY);
+    QFETCH(int, editorHeight);
+    frmMain w;
+    w.show();
+    const int gripY = w.imgSplitter->y();
+    QTest::mousePress(w.imgSplitter, button, {}, QPoint(20, 2));
+    if (moveY)
+        QTest::mouseMove(w.imgSplitter, QPoint(40, moveY));
+    QCOMPARE(w.picSplitter->isVisible(), button == Qt::LeftButton);
+    QCOMPARE(w.imgSplitter->y(), gripY); // only the bar moves before the release
+    if (button == Qt::LeftButton && editorHeight > 0)
+        QCOMPARE(w.picSplitter->y(), gripY + moveY);
+    if (button == Qt::RightButton)
+        QCOMPARE(w.imgSplitter->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseRelease(w.imgSplitter, button, {}, QPoint(40, moveY));
+    QVERIFY(w.picSplitter->isHidden());
+    if (editorHeight >= 0)
+        QCOMPARE(w.editorHeight(), editorHeight);
+    else
+        QCOMPARE(w.lvwWindow->height(), 11);
+
+    const int editorPixels = w.txtWindow->height();
+    QWidget *client = w.centralWidget();
+    for (int clientHeight : {900, 200}) {
+        client->resize(client->width(), clientHeight);
+        QCOMPARE(w.txtWindow->height(), editorPixels);
+        QCOMPARE(w.imgSplitter->y(), w.txtWindow->geometry().bottom() + 1);
+        QCOMPARE(w.picSplitter->geometry(), w.imgSplitter->geometry());
+        QCOMPARE(w.lvwWindow->y(), w.imgSplitter->geometry().bottom() + 1);
+    }
+
+    // Passing over the grip with no button held shows the sizing arrow.
+    QMouseEvent hover(QEvent::MouseMove, QPointF(20, 2), w.imgSplitter->mapToGlobal(QPointF(20, 2)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.imgSplitter, &hover);
+    QCOMPARE(w.imgSplitter->cursor().shape(), Qt::SizeVerCursor);
 }
 
 void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
