@@ -10,6 +10,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/fonts.h"
+#include "common/icons.h"
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/initialconnection.h"
@@ -116,7 +117,7 @@ frmMain::frmMain(QWidget *parent)
     , openInitialConnection([this] { return SQLEdit::OpenInitialConnection(*this); })
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/db.png")));
+    setWindowIcon(Common::ApplicationIcon());
     createMenus();
     createControls();
     createToolbar();
@@ -249,7 +250,7 @@ void frmMain::createToolbar()
         if (!entry.key) {
             button = Toolbar->addSeparator();
         } else {
-            button = Toolbar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(entry.image)),
+            button = Toolbar->addAction(Common::ImageIcon(QString::fromLatin1(entry.image)),
                                         QString::fromUtf8(entry.tooltip));
             button->setObjectName(QString::fromLatin1(entry.key));
             button->setToolTip(QString::fromUtf8(entry.tooltip));

@@ -2,6 +2,7 @@
 #include "app/globals.h"
 #include "app/sqledit.h"
 #include "common/errors.h"
+#include "common/icons.h"
 #include "common/placeform.h"
 #include "convert/frmvb.h"
 #include "oracle/component.h"
@@ -39,7 +40,7 @@ private slots:
     void loadCreatesSettingsFileOrCarriesOnWithout();
     void menusHoldEveryItemInOrder();
     void toolbarHasEighteenPositions();
-    void imagesAreSixteenPixelsSquare();
+    void imagesAreSixteenPixelsSquareAndTwiceThat();
     void controlsAtLoad();
     void editorTakesItsShareAndKeepsIt();
     void splitterDragMovesTheBoundary_data();
@@ -172,6 +173,7 @@ void tst_App::toolbarHasEighteenPositions()
         QCOMPARE(button->objectName(), keys[index - 1]);
         QCOMPARE(button->toolTip(), tips[index - 1]);
         QVERIFY(!button->icon().isNull());
+        QCOMPARE(button->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
         QCOMPARE(button->isCheckable(), index == 14);
     }
     QVERIFY(!w.toolbarButton(0));
@@ -179,7 +181,7 @@ void tst_App::toolbarHasEighteenPositions()
     QVERIFY(!w.toolbarButton(14)->isChecked());
 }
 
-void tst_App::imagesAreSixteenPixelsSquare()
+void tst_App::imagesAreSixteenPixelsSquareAndTwiceThat()
 {
     const QStringList keys{"comit", "copy",       "cut",      "delete", "stop",     "gowindow",
                            "help",  "infomation", "open",     "put",    "rollback", "window",
@@ -188,7 +190,17 @@ void tst_App::imagesAreSixteenPixelsSquare()
         const QImage image(":/icons/" + key + ".png");
         QVERIFY2(!image.isNull(), qPrintable(key));
         QCOMPARE(image.size(), QSize(16, 16));
+        // A screen at twice the scale gets the image drawn at twice the size, not
+        // the small one enlarged.
+        const QImage large(":/icons/" + key + "@2x.png");
+        QCOMPARE(large.size(), QSize(32, 32));
+        const QPixmap shown = Common::ImageIcon(key).pixmap(QSize(16, 16), 2.0);
+        QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 large.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        QCOMPARE(Common::ImageIcon(key).pixmap(QSize(16, 16), 1.0).toImage().size(), QSize(16, 16));
     }
+    // The application icon has a drawing at four times the size, for the About box.
+    QCOMPARE(Common::ApplicationIcon().pixmap(QSize(16, 16), 4.0).size(), QSize(64, 64));
 }
 
 void tst_App::controlsAtLoad()
