@@ -1,5 +1,6 @@
 #include "app/editcommands.h"
 
+#include "about/frmabout.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/standins.h"
@@ -66,8 +67,10 @@ bool RunSettingsCommand(frmMain &window, int index)
 
 bool RunHelpCommand(frmMain &window, int index)
 {
-    if (index == 1)
-        ShowAboutBox(window);
+    if (index == 1) {
+        frmAbout dialog(&window);
+        dialog.exec();
+    }
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "app/standins.h"
 
 #include "app/frmmain.h"
-#include "app/globals.h"
 #include "common/dialogs.h"
 
 namespace SQLEdit {
@@ -24,12 +23,6 @@ bool CopyResultRows(frmMain &window)
 void ShowPropertyDialog(frmMain &window)
 {
     notYetAvailable(window, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
-}
-
-void ShowAboutBox(frmMain &window)
-{
-    Common::Dialogs::instance().message(&window, BaseCaption, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"),
-                                        Common::Dialogs::Icon::Information);
 }
 
 } // namespace SQLEdit

@@ -9,6 +9,5 @@ namespace SQLEdit {
 /// Copies the selected result rows to the clipboard (Ctrl+C in the result list).
 bool CopyResultRows(frmMain &window);
 void ShowPropertyDialog(frmMain &window);
-void ShowAboutBox(frmMain &window);
 
 } // namespace SQLEdit
