@@ -37,14 +37,6 @@ const QString Caption = QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ接続");
 const QString FailedText = QStringLiteral("Oracleへの接続を失敗しました。");
 const QString FailedTitle = QStringLiteral("接続失敗");
 
-// Geometry of a control in twips: left, top, width, height.
-void place(QWidget *widget, int left, int top, int width, int height)
-{
-    const int x = TwipsToPixels(left);
-    const int y = TwipsToPixels(top);
-    widget->setGeometry(x, y, TwipsToPixels(left + width) - x, TwipsToPixels(top + height) - y);
-}
-
 bool isFilled(const QString &text)
 {
     return Common::ValidateInput(QVariant(text), Common::InputRequired);
@@ -73,7 +65,7 @@ void frmDB::createControls()
         lblCaption[i] = new QLabel(QString::fromUtf8(labels[i]), this);
         lblCaption[i]->setObjectName(QStringLiteral("lblCaption(%1)").arg(i));
     }
-    place(lblCaption[0], 60, 45, 780, 240);
+    Common::PlaceControl(lblCaption[0], 60, 45, 780, 240);
 
     const char *headers[] = {"ﾕｰｻﾞｰID", "ｻｰﾊﾞｰ名"};
     for (int i = 0; i < 2; ++i) {
@@ -81,8 +73,8 @@ void frmDB::createControls()
         cmdHeader[i]->setObjectName(QStringLiteral("cmdHeader(%1)").arg(i));
         connect(cmdHeader[i], &QPushButton::clicked, this, [this, i] { cmdHeader_Click(i); });
     }
-    place(cmdHeader[0], 870, 30, 1695, 255);
-    place(cmdHeader[1], 2580, 30, 1755, 255);
+    Common::PlaceControl(cmdHeader[0], 870, 30, 1695, 255);
+    Common::PlaceControl(cmdHeader[1], 2580, 30, 1755, 255);
 
     lstDB = new QListWidget(this);
     lstDB->setObjectName(QStringLiteral("lstDB"));
@@ -90,7 +82,7 @@ void frmDB::createControls()
     lstDB->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstDB->setTextElideMode(Qt::ElideNone);
     lstDB->setSelectionMode(QAbstractItemView::SingleSelection);
-    place(lstDB, 870, 285, 3480, 1680);
+    Common::PlaceControl(lstDB, 870, 285, 3480, 1680);
     lblCaption[0]->setBuddy(lstDB);
     connect(lstDB, &QListWidget::itemSelectionChanged, this, &frmDB::lstDB_SelectionChanged);
     connect(lstDB, &QListWidget::itemDoubleClicked, this, [this] { cmdButton_Click(1); });
@@ -99,7 +91,7 @@ void frmDB::createControls()
     Picture1 = new QFrame(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setFrameShape(QFrame::VLine);
-    place(Picture1, 2535, 30, 60, 1935);
+    Common::PlaceControl(Picture1, 2535, 30, 60, 1935);
 
     const int maxLengths[] = {15, 16, 15};
     for (int i = 0; i < 3; ++i) {
@@ -109,15 +101,15 @@ void frmDB::createControls()
         txtInput[i]->setMaxLength(maxLengths[i]);
         txtInput[i]->installEventFilter(this);
         lblCaption[i + 1]->setBuddy(txtInput[i]);
-        place(lblCaption[i + 1], 60, 2145 + 420 * i, 1050, 300);
-        place(txtInput[i], 1170, 2100 + 420 * i, 3180, 345);
+        Common::PlaceControl(lblCaption[i + 1], 60, 2145 + 420 * i, 1050, 300);
+        Common::PlaceControl(txtInput[i], 1170, 2100 + 420 * i, 3180, 345);
     }
 
     const char *checks[] = {"接続ﾘｽﾄに登録する", "初期接続に設定する"};
     for (int i = 0; i < 2; ++i) {
         chkInput[i] = new QCheckBox(QString::fromUtf8(checks[i]), this);
         chkInput[i]->setObjectName(QStringLiteral("chkInput(%1)").arg(i));
-        place(chkInput[i], 1170, 3360 + 300 * i, 3180, 285);
+        Common::PlaceControl(chkInput[i], 1170, 3360 + 300 * i, 3180, 285);
     }
 
     const char *buttons[] = {"接続テスト", "OK", "ｷｬﾝｾﾙ", "削除"};
@@ -127,7 +119,7 @@ void frmDB::createControls()
         cmdButton[i]->setObjectName(QStringLiteral("cmdButton(%1)").arg(i));
         // No button answers Enter for the dialog.
         cmdButton[i]->setAutoDefault(false);
-        place(cmdButton[i], buttonLefts[i], 4020, 1035, 375);
+        Common::PlaceControl(cmdButton[i], buttonLefts[i], 4020, 1035, 375);
         connect(cmdButton[i], &QPushButton::clicked, this, [this, i] { cmdButton_Click(i); });
     }
     for (QPushButton *header : cmdHeader)
