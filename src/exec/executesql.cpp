@@ -102,8 +102,6 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
             for (const QVariant &value : dynaset.values()) {
                 if (value.isNull())
                     store.addNull();
-                else if (value.typeId() == QMetaType::QString)
-                    store.addCell(value.toString());
                 else
                     store.addCell(FormatCellValue(value));
             }
