@@ -2,6 +2,7 @@
 
 #include "oracle/connection.h"
 #include "oracle/oraerrors.h"
+#include "oracle/rowsink.h"
 #include "oracle/servers.h"
 
 #include <QFile>
@@ -170,6 +171,32 @@ void Dynaset::moveNext()
     const bool keep = mOptions & KeepTrailingBlanks;
     for (QVariant &value : mValues)
         SettleCellValue(value, keep);
+}
+
+qsizetype Dynaset::readRows(RowSink &sink, qsizetype maxRows, bool *cancelled)
+{
+    *cancelled = false;
+    if (mEof || maxRows <= 0)
+        return 0;
+    sink.beginRow();
+    for (const QVariant &value : mValues) {
+        if (value.isNull())
+            sink.addNull();
+        else if (value.typeId() == QMetaType::QString)
+            sink.addText(*static_cast<const QString *>(value.constData()));
+        else
+            sink.addValue(value);
+    }
+    const qsizetype rows = 1
+                           + mConnection->readRows(mTicket, sink, maxRows - 1,
+                                                   mOptions & KeepTrailingBlanks, cancelled);
+    if (*cancelled) {
+        mEof = true;
+        mValues.clear();
+        return rows;
+    }
+    moveNext();
+    return rows;
 }
 
 } // namespace Ora

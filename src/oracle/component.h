@@ -17,6 +17,7 @@ namespace Ora {
 
 class Connection;
 class Database;
+class RowSink;
 class Dynaset;
 class Session;
 
@@ -118,6 +119,12 @@ public:
     const QVariantList &values() const { return mValues; }
     /// Moves to the next row; raises when the row cannot be read.
     void moveNext();
+    /// Hands the current row and up to maxRows - 1 rows after it to the sink,
+    /// and moves past them; returns how many. Fewer at the end of the rows, and
+    /// when a cancel stopped the query: then *cancelled is set and the dynaset
+    /// is at its end. Raises when a row cannot be read, after handing on the
+    /// rows before it.
+    qsizetype readRows(RowSink &sink, qsizetype maxRows, bool *cancelled);
 
 private:
     std::shared_ptr<Connection> mConnection;

@@ -22,13 +22,14 @@
 namespace Ora {
 
 enum ErrorNumber {
-    ErrObjectNotSet = 91,         ///< a call on an empty session or database object
-    ErrCannotCreateObject = 429,  ///< unknown identifier, or the driver plugin is missing
-    ErrDatabase = 440,            ///< a database error that brought no code of its own
-    ErrFetchOutOfSequence = 1002, ///< the dynaset's query was ended by a later statement
-    ErrNoCurrentRow = 3021,       ///< a field value read at the end of the rows
-    ErrConnectionLost = 3114,     ///< a commit on a connection that was lost
-    ErrServerNotResolved = 12154, ///< a server name that SERVERS.ini does not know
+    ErrObjectNotSet = 91,            ///< a call on an empty session or database object
+    ErrCannotCreateObject = 429,     ///< unknown identifier, or the driver plugin is missing
+    ErrDatabase = 440,               ///< a database error that brought no code of its own
+    ErrFetchOutOfSequence = 1002,    ///< the dynaset's query was ended by a later statement
+    ErrNoCurrentRow = 3021,          ///< a field value read at the end of the rows
+    ErrTransactionRolledBack = 2091, ///< a failed statement made SQLite undo the transaction
+    ErrConnectionLost = 3114,        ///< a commit on a connection that was lost
+    ErrServerNotResolved = 12154,    ///< a server name that SERVERS.ini does not know
 };
 
 /// The source of errors raised by the layer itself.

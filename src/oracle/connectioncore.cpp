@@ -1,0 +1,616 @@
+#include "oracle/connectioncore.h"
+
+#include "common/appdir.h"
+#include "oracle/oraerrors.h"
+#include "oracle/rowsink.h"
+
+#include <QDir>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <dlfcn.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace Ora {
+
+static const char SavepointName[] = "korvane_statement";
+
+// The database name handed to the driver for a server entry.
+static QString DriverDatabaseName(const ServerEntry &server)
+{
+    if (server.driver == QLatin1String("QSQLITE")) {
+        const QString &file = server.database;
+        if (file.isEmpty() || file == QLatin1String(":memory:")
+            || file.startsWith(QLatin1String("file:")) || QDir::isAbsolutePath(file))
+            return file;
+        return QDir(Common::ApplicationDirectory()).filePath(file);
+    }
+    if (server.driver == QLatin1String("QODBC")) {
+        QString name = server.database;
+        // QODBC takes a name without DRIVER=, SERVER= or ".dsn" in it for a data
+        // source name and puts DSN= before it: one written as DSN=... would get two.
+        if (name.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String("SERVER="), Qt::CaseInsensitive)
+            && !name.contains(QLatin1String(".dsn"), Qt::CaseInsensitive))
+            name.remove(0, 4);
+        // psqlODBC reads the whole result into memory unless told to fetch it in
+        // blocks through a cursor; other drivers ignore keywords they do not know.
+        if (!name.contains(QLatin1String("UseDeclareFetch"), Qt::CaseInsensitive))
+            name += QStringLiteral(";UseDeclareFetch=1;Fetch=1000");
+        return name;
+    }
+    return server.database;
+}
+
+// The libpq connection under a QPSQL database, or null for any other driver.
+static PGconn *PostgresConnection(const QSqlDatabase &db)
+{
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0
+            && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+// A value of an ODBC connection string in braces, where ';', '{', '}' and '=' are
+// part of the value; a '}' inside is doubled.
+static QString OdbcBraced(const QString &value)
+{
+    return QLatin1Char('{') + QString(value).replace(QLatin1Char('}'), QLatin1String("}}"))
+           + QLatin1Char('}');
+}
+
+// QODBC ends the connection string with ";UID=" and ";PWD=" followed by the user name
+// and password exactly as set, so they are quoted here. They stay out of the database
+// name on purpose: QODBC chooses between DSN=, FILEDSN= and a whole connection string
+// by searching that name for DRIVER=, SERVER= and ".dsn", and a password must not sway it.
+// psqlODBC reads a user ID literally, braces included, so one goes in braces only when
+// it could not be read back otherwise; it reads an unbraced password percent-encoded
+// ('+' for a space, %41 for 'A'), so a password always goes in braces.
+static QString OdbcUserId(const QString &userId)
+{
+    return userId.contains(QLatin1Char(';')) || userId.startsWith(QLatin1Char('{'))
+               ? OdbcBraced(userId)
+               : userId;
+}
+
+static QString OdbcPassword(const QString &password)
+{
+    return password.isEmpty() ? password : OdbcBraced(password);
+}
+
+ConnectionCore::ConnectionCore(const ServerEntry &server,
+                               const QString &userId,
+                               const QString &password)
+    : mDriverName(server.driver)
+    , mPgCancel(nullptr, &PQfreeCancel)
+{
+    if (mDriverName.isEmpty())
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The server %1 in SERVERS.ini names no DRIVER.").arg(server.name),
+              LayerSource());
+    if (!QSqlDatabase::isDriverAvailable(mDriverName))
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The database driver %1 for the server %2 is not installed "
+                             "(no Qt SQL plugin of that name).")
+                  .arg(mDriverName, server.name),
+              LayerSource());
+    const std::optional<QString> loginUserId = LoginUserId(server, userId);
+    if (!loginUserId)
+        Raise(ErrCannotCreateObject,
+              QStringLiteral("The server %1 in SERVERS.ini has USERCASE=%2; it takes LOWER or "
+                             "KEEP.")
+                  .arg(server.name, server.userCase),
+              LayerSource());
+    const bool odbc = mDriverName == QLatin1String("QODBC");
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(mDriverName, mName.name());
+    db.setDatabaseName(DriverDatabaseName(server));
+    if (!server.host.isEmpty())
+        db.setHostName(server.host);
+    if (server.port > 0)
+        db.setPort(server.port);
+    db.setUserName(odbc ? OdbcUserId(*loginUserId) : *loginUserId);
+    db.setPassword(odbc ? OdbcPassword(password) : password);
+    db.setConnectOptions(server.options);
+    if (!db.open())
+        raise(db.lastError());
+
+    // The handles a cancel from another thread goes through.
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        mSqlite = *static_cast<sqlite3 *const *>(handle.constData());
+    if (PGconn *conn = PostgresConnection(db))
+        mPgCancel.reset(PQgetCancel(conn));
+}
+
+ConnectionCore::~ConnectionCore()
+{
+    stopQuery();
+    QSqlDatabase db = database();
+    // Uncommitted work is discarded, and ODBC refuses to disconnect inside a transaction.
+    if (mInTransaction)
+        db.rollback();
+    db.close();
+}
+
+QSqlDatabase ConnectionCore::database() const
+{
+    return QSqlDatabase::database(mName.name(), false);
+}
+
+void ConnectionCore::raise(const QSqlError &error)
+{
+    // SQLite has rolled back the whole transaction when it is left in autocommit
+    // mode: the work before the failed statement is gone, and the caller must know.
+    if (mInTransaction && mSqlite && sqlite3_get_autocommit(mSqlite)) {
+        mInTransaction = false;
+        Common::ErrorInfo info = ErrorFrom(mDriverName, error);
+        info.number = ErrTransactionRolledBack;
+        throw Common::RuntimeError(info);
+    }
+    Raise(mDriverName, error);
+}
+
+// Marks the time a statement runs on the server, the only time cancel() acts.
+class ConnectionCore::Running
+{
+public:
+    explicit Running(ConnectionCore &core)
+        : mCore(core)
+    {
+        std::lock_guard lock(mCore.mCancelMutex);
+        mCore.mRunning = true;
+        mCore.mCancelRequested = false;
+    }
+    ~Running()
+    {
+        std::lock_guard lock(mCore.mCancelMutex);
+        mCore.mRunning = false;
+        mCore.mOdbcStatement = nullptr;
+    }
+    Running(const Running &) = delete;
+    Running &operator=(const Running &) = delete;
+
+private:
+    ConnectionCore &mCore;
+};
+
+bool ConnectionCore::usesSavepoints() const
+{
+    return mInTransaction && mDriverName == QLatin1String("QPSQL");
+}
+
+bool ConnectionCore::preparesFirst(const QString &sql) const
+{
+    // On ODBC a prepared statement has its handle before it runs, which is what
+    // a cancel needs. A '?' would be taken for a parameter marker; such a text
+    // is sent as it is.
+    return mDriverName == QLatin1String("QODBC") && !sql.contains(QLatin1Char('?'));
+}
+
+bool ConnectionCore::run(QSqlQuery &query, const QString &sql)
+{
+    if (!preparesFirst(sql))
+        return query.exec(sql);
+    if (!query.prepare(sql))
+        return false;
+    const QVariant handle = query.result()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "void*") == 0) {
+        std::lock_guard lock(mCancelMutex);
+        mOdbcStatement = *static_cast<void *const *>(handle.constData());
+    }
+    return query.exec();
+}
+
+bool ConnectionCore::runQuiet(const QString &sql)
+{
+    QSqlQuery query(database());
+    return query.exec(sql);
+}
+
+void ConnectionCore::setSavepoint()
+{
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("SAVEPOINT ") + QLatin1String(SavepointName)))
+        raise(query.lastError());
+}
+
+void ConnectionCore::releaseSavepoint(bool rollBack)
+{
+    // Failures are left to the next statement to report: after a lost connection
+    // it fails as well, and after a user's own COMMIT there is nothing to release.
+    if (rollBack)
+        runQuiet(QStringLiteral("ROLLBACK TO SAVEPOINT ") + QLatin1String(SavepointName));
+    runQuiet(QStringLiteral("RELEASE SAVEPOINT ") + QLatin1String(SavepointName));
+}
+
+void ConnectionCore::beginTransaction()
+{
+    if (mInTransaction)
+        return;
+    stopQuery();
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        raise(db.lastError());
+    mInTransaction = true;
+}
+
+void ConnectionCore::rollbackTransaction()
+{
+    if (!mInTransaction)
+        return;
+    stopQuery();
+    QSqlDatabase db = database();
+    if (!db.rollback()) {
+        const QSqlError error = db.lastError();
+        // A broken connection has no transaction left: the server discarded it,
+        // and refusing here would make every later reconnect fail as well.
+        if (!connectionLost())
+            raise(error);
+    }
+    mInTransaction = false;
+}
+
+void ConnectionCore::commitTransaction()
+{
+    if (!mInTransaction)
+        return;
+    stopQuery();
+    // psqlODBC reports a commit on a connection it has lost as a success.
+    if (connectionLost()) {
+        mInTransaction = false;
+        Raise(ErrConnectionLost,
+              QStringLiteral("The connection to the database was lost: the transaction was rolled "
+                             "back by the server, nothing was committed."),
+              mDriverName);
+    }
+    QSqlDatabase db = database();
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        // PostgreSQL ends a transaction whose commit failed; SQLite keeps it open
+        // ("database is locked") so that the commit can be tried again.
+        mInTransaction = serverInTransaction();
+        raise(error);
+    }
+    mInTransaction = false;
+}
+
+qint32 ConnectionCore::execute(const QString &sql)
+{
+    stopQuery();
+    const bool savepoint = usesSavepoints();
+    if (savepoint)
+        setSavepoint();
+    QSqlQuery query(database());
+    const Running running(*this);
+    if (!run(query, sql)) {
+        const QSqlError error = query.lastError();
+        query.finish();
+        if (savepoint)
+            releaseSavepoint(true);
+        raise(error);
+    }
+    const int rows = query.numRowsAffected();
+    query.finish();
+    if (savepoint)
+        releaseSavepoint(false);
+    return qMax(rows, 0);
+}
+
+quint64 ConnectionCore::openQuery(const QString &sql, QStringList *columnNames)
+{
+    stopQuery();
+    const bool savepoint = usesSavepoints();
+    if (savepoint)
+        setSavepoint();
+    auto query = std::make_unique<QSqlQuery>(database());
+    query->setForwardOnly(true);
+    // Numeric columns as the database's exact text rather than a rounded double.
+    query->setNumericalPrecisionPolicy(QSql::HighPrecision);
+    const Running running(*this);
+    if (!run(*query, sql)) {
+        const QSqlError error = query->lastError();
+        query.reset();
+        if (savepoint)
+            releaseSavepoint(true);
+        raise(error);
+    }
+    const QSqlRecord record = query->record();
+    columnNames->clear();
+    for (int i = 0; i < record.count(); ++i)
+        columnNames->append(record.fieldName(i));
+    mColumnCount = record.count();
+    mQuery = std::move(query);
+    mQueryHasSavepoint = savepoint;
+    mLiveTicket = ++mLastTicket;
+    readAhead();
+    return mLiveTicket;
+}
+
+bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values)
+{
+    if (ticket == 0 || ticket != mLiveTicket)
+        Raise(ErrFetchOutOfSequence,
+              QStringLiteral("The query was ended by a later statement on the same connection."),
+              mDriverName);
+    if (mAheadError.type() != QSqlError::NoError) {
+        const QSqlError error = mAheadError;
+        mAheadError = QSqlError();
+        raise(error);
+    }
+    if (!mAhead)
+        return false;
+    *values = std::move(*mAhead);
+    mAhead.reset();
+    const Running running(*this);
+    readAhead();
+    return true;
+}
+
+// A text without the trailing spaces the layer removes unless they are kept.
+static QStringView TrimTrailingBlanks(QStringView text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return text.first(end);
+}
+
+static void SendValue(RowSink &sink, const QVariant &value, bool keepTrailingBlanks)
+{
+    if (value.isNull()) {
+        sink.addNull();
+    } else if (value.typeId() == QMetaType::QString) {
+        const QString &text = *static_cast<const QString *>(value.constData());
+        sink.addText(keepTrailingBlanks ? QStringView(text) : TrimTrailingBlanks(text));
+    } else {
+        sink.addValue(value);
+    }
+}
+
+qsizetype ConnectionCore::readRows(
+    quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled)
+{
+    *cancelled = false;
+    qsizetype rows = 0;
+    QVariantList values;
+    while (rows < maxRows && fetchRow(ticket, &values)) {
+        // The row read ahead; those after it come straight from the query.
+        sink.beginRow();
+        for (const QVariant &value : values)
+            SendValue(sink, value, keepTrailingBlanks);
+        ++rows;
+        if (rows == maxRows || !mQuery)
+            break;
+
+        bool more = true;
+        {
+            const Running running(*this);
+            if (mSqlite) {
+                rows += readSqliteRows(sink, maxRows - rows, keepTrailingBlanks, &more);
+            } else {
+                while (rows < maxRows && !mCancelRequested && (more = mQuery->next())) {
+                    sink.beginRow();
+                    for (int i = 0; i < mColumnCount; ++i)
+                        SendValue(sink, mQuery->value(i), keepTrailingBlanks);
+                    ++rows;
+                }
+            }
+        }
+        if (mCancelRequested) {
+            *cancelled = true;
+            stopQuery();
+            return rows;
+        }
+        if (!more) {
+            // The end of the rows, or an error: as the read-ahead would have
+            // found it, the error being raised by the next read.
+            if (mAheadError.type() == QSqlError::NoError)
+                mAheadError = mQuery->lastError();
+            endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed
+                                                              : QueryEnd::Completed);
+            return rows;
+        }
+        const Running running(*this);
+        readAhead();
+    }
+    return rows;
+}
+
+// The rows of a query on SQLite read from its statement, without the copy of
+// every value that the driver's own row reading makes. Each value is handed on
+// as the driver would have made it: integers, reals, texts and bytes.
+qsizetype ConnectionCore::readSqliteRows(RowSink &sink,
+                                         qsizetype maxRows,
+                                         bool keepTrailingBlanks,
+                                         bool *more)
+{
+    const QVariant handle = mQuery->result()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return 0;
+    sqlite3_stmt *statement = *static_cast<sqlite3_stmt *const *>(handle.constData());
+    qsizetype rows = 0;
+    while (rows < maxRows) {
+        const int result = sqlite3_step(statement);
+        if (result != SQLITE_ROW) {
+            *more = false;
+            if (result != SQLITE_DONE) {
+                const auto *message = static_cast<const char16_t *>(sqlite3_errmsg16(mSqlite));
+                mAheadError = QSqlError(QStringLiteral("Unable to fetch row"),
+                                        QString::fromUtf16(message), QSqlError::StatementError,
+                                        QString::number(sqlite3_extended_errcode(mSqlite)));
+            }
+            return rows;
+        }
+        sink.beginRow();
+        for (int i = 0; i < mColumnCount; ++i) {
+            switch (sqlite3_column_type(statement, i)) {
+            case SQLITE_NULL:
+                sink.addNull();
+                break;
+            case SQLITE_INTEGER:
+                sink.addValue(QVariant(qint64(sqlite3_column_int64(statement, i))));
+                break;
+            case SQLITE_FLOAT:
+                sink.addValue(QVariant(sqlite3_column_double(statement, i)));
+                break;
+            case SQLITE_BLOB:
+                sink.addValue(QVariant(
+                    QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, i)),
+                               sqlite3_column_bytes(statement, i))));
+                break;
+            default: {
+                const auto *text
+                    = static_cast<const char16_t *>(sqlite3_column_text16(statement, i));
+                const QStringView view(text, sqlite3_column_bytes16(statement, i) / 2);
+                sink.addText(keepTrailingBlanks ? view : TrimTrailingBlanks(view));
+                break;
+            }
+            }
+        }
+        ++rows;
+    }
+    return rows;
+}
+
+// Reads one row ahead of the caller, so that the query is over, and the server
+// free, as soon as its last row has been handed out.
+void ConnectionCore::readAhead()
+{
+    if (!mQuery)
+        return;
+    if (mQuery->next()) {
+        // The column count is kept from the start: record() rebuilds the whole
+        // field list on every call, which would cost more than the row itself.
+        QVariantList row;
+        row.reserve(mColumnCount);
+        for (int i = 0; i < mColumnCount; ++i)
+            row.append(mQuery->value(i));
+        mAhead = std::move(row);
+        return;
+    }
+    const QSqlError error = mQuery->lastError();
+    const bool failed = error.type() != QSqlError::NoError;
+    endQuery(failed ? QueryEnd::Failed : QueryEnd::Completed);
+    if (failed)
+        mAheadError = error; // handed to the caller when it reaches that row
+}
+
+void ConnectionCore::closeQuery(quint64 ticket)
+{
+    if (ticket != 0 && ticket == mLiveTicket)
+        stopQuery();
+}
+
+void ConnectionCore::stopQuery()
+{
+    endQuery(QueryEnd::Stopped);
+    mLiveTicket = 0;
+    mAhead.reset();
+    mAheadError = QSqlError();
+}
+
+void ConnectionCore::endQuery(QueryEnd how)
+{
+    if (!mQuery)
+        return;
+    if (how == QueryEnd::Stopped)
+        cancelServerStatement();
+    mQuery->finish();
+    mQuery.reset();
+    if (mQueryHasSavepoint) {
+        mQueryHasSavepoint = false;
+        // A cancelled or failed query has aborted the transaction on PostgreSQL.
+        releaseSavepoint(how != QueryEnd::Completed);
+    }
+}
+
+void ConnectionCore::cancelServerStatement()
+{
+    // Without a cancel request the server goes on sending every remaining row,
+    // and finishing the query would have to read them all. A request that fails
+    // to arrive only means that finishing reads the rest.
+    if (mPgCancel) {
+        char message[256];
+        PQcancel(mPgCancel.get(), message, sizeof message);
+    }
+}
+
+// Calls SQLCancel of the ODBC driver manager that the QODBC plugin loaded.
+static void OdbcCancel(void *statement)
+{
+    const std::unique_ptr<void, int (*)(void *)> library(
+        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD), &dlclose);
+    if (!library)
+        return;
+    using Cancel = short (*)(void *);
+    if (const auto cancel = reinterpret_cast<Cancel>(dlsym(library.get(), "SQLCancel")))
+        cancel(statement);
+}
+
+void ConnectionCore::cancel()
+{
+    std::lock_guard lock(mCancelMutex);
+    if (!mRunning)
+        return;
+    mCancelRequested = true;
+    if (mSqlite)
+        sqlite3_interrupt(mSqlite);
+    cancelServerStatement();
+    if (mOdbcStatement)
+        OdbcCancel(mOdbcStatement);
+}
+
+// Asks the ODBC driver manager whether the connection is dead (SQL_ATTR_CONNECTION_DEAD).
+// The QODBC plugin has loaded the driver manager already; one call needs no headers.
+static bool OdbcConnectionDead(const QSqlDatabase &db)
+{
+    if (db.driverName() != QLatin1String("QODBC") || !db.driver())
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "void*") != 0)
+        return false;
+    void *connection = *static_cast<void *const *>(handle.constData());
+    const std::unique_ptr<void, int (*)(void *)> library(
+        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD), &dlclose);
+    if (!connection || !library)
+        return false;
+    using GetConnectAttr = short (*)(void *, int, void *, int, int *);
+    const auto getConnectAttr
+        = reinterpret_cast<GetConnectAttr>(dlsym(library.get(), "SQLGetConnectAttr"));
+    const int AttrConnectionDead = 1209;
+    const short Success = 0, SuccessWithInfo = 1;
+    quint32 dead = 0;
+    if (!getConnectAttr)
+        return false;
+    const short result
+        = getConnectAttr(connection, AttrConnectionDead, &dead, sizeof dead, nullptr);
+    return (result == Success || result == SuccessWithInfo) && dead == 1;
+}
+
+bool ConnectionCore::connectionLost() const
+{
+    const QSqlDatabase db = database();
+    if (PGconn *conn = PostgresConnection(db))
+        return PQstatus(conn) == CONNECTION_BAD;
+    return OdbcConnectionDead(db);
+}
+
+bool ConnectionCore::serverInTransaction() const
+{
+    PGconn *conn = PostgresConnection(database());
+    if (!conn)
+        return mInTransaction;
+    const PGTransactionStatusType status = PQtransactionStatus(conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+} // namespace Ora

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "oracle/servers.h"
+#include "oracle/sqlconnectionname.h"
+#include "oracle/sqlthread.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariantList>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+struct sqlite3;
+struct pg_cancel;
+
+namespace Ora {
+
+class RowSink;
+
+/// One open database connection under the component objects: statements,
+/// transactions and the one streaming query, with the care each driver needs.
+/// Every call but cancel() must come from the one thread that created it.
+///
+/// - Oracle undoes only a failed statement, never the transaction around it.
+///   PostgreSQL aborts the whole transaction instead, so on QPSQL every statement
+///   inside a transaction runs under a savepoint that a failure rolls back to. On
+///   QODBC psqlODBC does the same by itself, provided that a statement is sent
+///   apart from its savepoint, which preparing it does.
+/// - SQLite rolls back the whole transaction when a write inside it fails in
+///   some ways, an interrupted one included: that failure is raised as
+///   ErrTransactionRolledBack, and the transaction counts as ended.
+/// - A query streams (forward-only); any other statement first ends it. A query
+///   stopped before its end is cancelled on the server (QPSQL), or the next
+///   statement would wait for all the rows it had left to send.
+/// Failures raise Common::RuntimeError; the destructor rolls back an open
+/// transaction and closes the connection.
+class ConnectionCore
+{
+public:
+    /// Opens the connection as the user ID that LoginUserId gives; raises when the
+    /// driver is missing, USERCASE is unknown or the login fails.
+    ConnectionCore(const ServerEntry &server, const QString &userId, const QString &password);
+    ~ConnectionCore();
+    ConnectionCore(const ConnectionCore &) = delete;
+    ConnectionCore &operator=(const ConnectionCore &) = delete;
+
+    QString driverName() const { return mDriverName; }
+
+    void beginTransaction();
+    void rollbackTransaction();
+    void commitTransaction();
+    bool inTransaction() const { return mInTransaction; }
+
+    /// Runs a statement and returns the number of rows it processed.
+    qint32 execute(const QString &sql);
+
+    /// Starts a streaming query, which ends any earlier one; returns its ticket
+    /// and the column names in select-list order.
+    quint64 openQuery(const QString &sql, QStringList *columnNames);
+    /// Reads the next row of the query with that ticket; false past the last row.
+    /// Raises when the row cannot be read or when a later statement ended the query.
+    bool fetchRow(quint64 ticket, QVariantList *values);
+    /// Hands up to maxRows next rows of the query to the sink; returns how many.
+    /// Fewer at the end of the rows, and when a cancel stopped the query (then
+    /// *cancelled is set and the query is over). Raises like fetchRow.
+    qsizetype readRows(
+        quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled);
+    /// Ends the query with that ticket, if it still runs.
+    void closeQuery(quint64 ticket);
+    /// Ends whatever query still runs; its dynaset can then read no further.
+    void stopQuery();
+
+    /// Asks the server to stop the statement that runs now, if any. The one
+    /// call that may come from any thread.
+    void cancel();
+
+private:
+    enum class QueryEnd { Completed, Failed, Stopped };
+    class Running;
+
+    QSqlDatabase database() const;
+    [[noreturn]] void raise(const QSqlError &error);
+    bool usesSavepoints() const;
+    bool preparesFirst(const QString &sql) const;
+    bool run(QSqlQuery &query, const QString &sql);
+    bool runQuiet(const QString &sql);
+    void setSavepoint();
+    void releaseSavepoint(bool rollBack);
+    void readAhead();
+    qsizetype readSqliteRows(RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *more);
+    void endQuery(QueryEnd how);
+    void cancelServerStatement();
+    bool connectionLost() const;
+    bool serverInTransaction() const;
+
+    SqlConnectionName mName;
+    QString mDriverName;
+    bool mInTransaction = false;
+    std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
+    bool mQueryHasSavepoint = false;
+    int mColumnCount = 0;    // of the streaming query
+    quint64 mLiveTicket = 0; // the query whose rows can still be read
+    quint64 mLastTicket = 0;
+    std::optional<QVariantList> mAhead; // the next row, read ahead
+    QSqlError mAheadError;              // or the error that reading it gave
+
+    // What cancel() reaches from another thread, guarded by mCancelMutex: the
+    // native handles, and whether a statement runs now.
+    std::mutex mCancelMutex;
+    sqlite3 *mSqlite = nullptr;
+    std::unique_ptr<pg_cancel, void (*)(pg_cancel *)> mPgCancel;
+    void *mOdbcStatement = nullptr;
+    bool mRunning = false;
+    std::atomic<bool> mCancelRequested = false;
+};
+
+} // namespace Ora
