@@ -11,6 +11,9 @@
 #include "exec/statement.h"
 #include "oracle/component.h"
 #include "oracle/db.h"
+#include "oracle/oraerrors.h"
+#include "oracle/rowsink.h"
+#include "oracle/sqlthread.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -28,6 +31,8 @@ namespace {
 // How long the fill reads rows before the window handles its events: short
 // enough to keep it responsive, long enough that the events cost little.
 constexpr int SliceMilliseconds = 10;
+// Rows read in one go on the connection's thread: one block of the row store.
+constexpr qsizetype BatchRows = 4096;
 
 void setCommandsEnabled(frmMain &window, bool enabled)
 {
@@ -37,6 +42,69 @@ void setCommandsEnabled(frmMain &window, bool enabled)
         menu->menuAction()->setEnabled(enabled);
     window.Toolbar->setEnabled(enabled);
 }
+
+// Shows that a statement runs and may be stopped with Esc: the commands are
+// disabled and the hint takes the result list's place.
+void showRunning(frmMain &window)
+{
+    window.setFocus();
+    setCommandsEnabled(window, false);
+    window.Label1->show();
+    window.lvwWindow->hide();
+}
+
+// Rows read on the connection's thread go into a store of their own, which the
+// fill then moves into the result list's store at once.
+class StoreSink final : public Ora::RowSink
+{
+public:
+    explicit StoreSink(RowStore &store)
+        : mStore(store)
+    {}
+    void beginRow() override { mStore.beginRow(); }
+    void addNull() override { mStore.addNull(); }
+    void addText(QStringView text) override { mStore.addCell(text); }
+    void addValue(const QVariant &value) override { mStore.addCell(FormatCellValue(value)); }
+
+private:
+    RowStore &mStore;
+};
+
+// While a statement runs the window goes on handling its events. Esc asks to
+// cancel the statement; when cancelling would also undo earlier uncommitted
+// work (an interrupted write on SQLite), the user is asked first.
+class ExecutionWait final : public Ora::StatementWait
+{
+public:
+    explicit ExecutionWait(frmMain &window)
+        : mWindow(window)
+    {}
+
+    bool poll(const Ora::RunningStatement &statement) override
+    {
+        if (!mShown) {
+            mShown = true;
+            showRunning(mWindow);
+        }
+        QCoreApplication::processEvents();
+        if (!AbortRequested)
+            return false;
+        AbortRequested = false;
+        if (statement.cancelUndoesTransaction && UncommittedChanges
+            && !Common::Dialogs::instance().question(
+                &mWindow,
+                QStringLiteral(
+                    "実行中のSQLを中止すると、コミットしていない変更もすべて元に戻ります。"
+                    "\r\n中止しますか？"),
+                QStringLiteral("中止の確認")))
+            return false;
+        return true;
+    }
+
+private:
+    frmMain &mWindow;
+    bool mShown = false;
+};
 
 void showRowCount(frmMain &window, qint32 count)
 {
@@ -70,22 +138,23 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
 {
     ResultModel &model = *window.resultModel();
     QHeaderView *header = window.lvwWindow->horizontalHeader();
-    qint32 count = 0;
+    qsizetype count = 0;
     try {
         header->show();
         model.clear();
         if (dynaset.isEof())
             header->hide();
+        else
+            model.setColumns(dynaset.columnNames());
         window.Label1->show();
         window.lvwWindow->hide();
 
         RowStore &store = model.store();
-        bool headersDone = false;
         QElapsedTimer slice;
         while (!dynaset.isEof()) {
             if (!slice.isValid() || slice.elapsed() >= SliceMilliseconds) {
                 if (count > 0)
-                    showRowCount(window, count);
+                    showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
                 model.publishRows();
                 QCoreApplication::processEvents();
                 slice.start();
@@ -94,30 +163,33 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
                 AbortRequested = false;
                 break;
             }
-            if (!headersDone) {
-                headersDone = true;
-                model.setColumns(dynaset.columnNames());
+            RowStore batch;
+            batch.clear(store.columnCount());
+            batch.setExpectedBlockText(store.lastBlockText());
+            StoreSink sink(batch);
+            bool cancelled = false;
+            try {
+                dynaset.readRows(sink, BatchRows, &cancelled);
+            } catch (const Common::RuntimeError &) {
+                count += batch.rowCount(); // the rows before the failing one stay
+                store.append(std::move(batch));
+                throw;
             }
-            store.beginRow();
-            for (const QVariant &value : dynaset.values()) {
-                if (value.isNull())
-                    store.addNull();
-                else
-                    store.addCell(FormatCellValue(value));
-            }
-            ++count;
-            dynaset.moveNext();
+            count += batch.rowCount();
+            store.append(std::move(batch));
+            if (cancelled)
+                break;
         }
     } catch (const Common::RuntimeError &error) {
         Common::LastError::set(error.info());
         model.publishRows();
         if (count > 0)
-            showRowCount(window, count);
+            showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
         return false;
     }
     model.publishRows();
     if (count > 0)
-        showRowCount(window, count);
+        showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
     window.lvwWindow->show();
     return true;
 }
@@ -131,6 +203,9 @@ bool ExecuteSql(frmMain &window)
         if (text.isEmpty())
             text = EditorText(window.txtWindow);
         const StatementText statement = PrepareStatement(text);
+        AbortRequested = false; // an Esc from before this run stops nothing
+        ExecutionWait wait(window);
+        const Ora::ScopedStatementWait waiting(wait);
         if (statement.classification.isEmpty()) {
             window.staMsg->clearMessage();
         } else {
@@ -163,7 +238,18 @@ bool ExecuteSql(frmMain &window)
             }
 
             if (failed) {
-                window.staMsg->showMessage(Common::LastError::get().description);
+                const Common::ErrorInfo error = Common::LastError::get();
+                if (error.number == Ora::ErrTransactionRolledBack) {
+                    // The database undid the whole transaction: nothing is left
+                    // to commit, and a later commit must not claim otherwise.
+                    DB::SetInTransaction(false);
+                    UncommittedChanges = false;
+                    window.staMsg->showMessage(
+                        error.description
+                        + QStringLiteral("  コミットしていない変更はロールバックされました。"));
+                } else {
+                    window.staMsg->showMessage(error.description);
+                }
             } else {
                 writeSqlLog(statement.execution);
                 Common::LastError::clear();

@@ -20,7 +20,7 @@ void RowStore::beginRow()
     // that the 31-bit end offsets always fit.
     if (mBlocks.empty() || mRowsInLastBlock == RowsPerBlock
         || mBlocks.back().text.size() > MaxBlockText) {
-        qsizetype expected = 0;
+        qsizetype expected = mExpectedBlockText;
         if (!mBlocks.empty()) {
             // A full block gives back what its growth reserved; the next one
             // starts with room for as much text, so that it rarely grows.
@@ -49,6 +49,25 @@ void RowStore::addNull()
 {
     Block &block = mBlocks.back();
     block.ends.push_back(quint32(block.text.size()) | NullBit);
+}
+
+void RowStore::append(RowStore &&rows)
+{
+    Q_ASSERT(rows.mColumnCount == mColumnCount || rows.mRowCount == 0);
+    for (size_t i = 0; i < rows.mBlocks.size(); ++i) {
+        Block &block = rows.mBlocks[i];
+        // A block that is kept for good gives back room it will never use.
+        if (block.text.capacity() - block.text.size() > block.text.size() / 8)
+            block.text.squeeze();
+        if (block.ends.capacity() - block.ends.size() > block.ends.size() / 8)
+            block.ends.shrink_to_fit();
+        mFirstRows.push_back(mRowCount + rows.mFirstRows[i]);
+        mBlocks.push_back(std::move(block));
+    }
+    if (!rows.mBlocks.empty())
+        mRowsInLastBlock = rows.mRowsInLastBlock;
+    mRowCount += rows.mRowCount;
+    rows.clear(rows.mColumnCount);
 }
 
 const RowStore::Block &RowStore::blockOf(qsizetype row, qsizetype *index) const

@@ -27,6 +27,14 @@ public:
     void addCell(QStringView text);
     void addNull();
 
+    /// Moves the rows of another store (of the same columns) after these.
+    void append(RowStore &&rows);
+    /// The text a new store's first block makes room for before it grows: a
+    /// store filled in batches starts each batch with the size of the last.
+    void setExpectedBlockText(qsizetype characters) { mExpectedBlockText = characters; }
+    /// The characters of text held in the last block.
+    qsizetype lastBlockText() const { return mBlocks.empty() ? 0 : mBlocks.back().text.size(); }
+
     /// The cell's text ("<NULL>" for NULL).
     QStringView cell(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const;
@@ -51,6 +59,7 @@ private:
     int mColumnCount = 0;
     qsizetype mRowCount = 0;
     qsizetype mRowsInLastBlock = 0;
+    qsizetype mExpectedBlockText = 0;
 };
 
 /// The result list's model: the column names and the rows of the last query.

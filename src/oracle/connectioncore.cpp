@@ -335,7 +335,7 @@ quint64 ConnectionCore::openQuery(const QString &sql, QStringList *columnNames)
     return mLiveTicket;
 }
 
-bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values)
+bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values, bool readNext)
 {
     if (ticket == 0 || ticket != mLiveTicket)
         Raise(ErrFetchOutOfSequence,
@@ -350,8 +350,10 @@ bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values)
         return false;
     *values = std::move(*mAhead);
     mAhead.reset();
-    const Running running(*this);
-    readAhead();
+    if (readNext) {
+        const Running running(*this);
+        readAhead();
+    }
     return true;
 }
 
@@ -380,45 +382,45 @@ qsizetype ConnectionCore::readRows(
     quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled)
 {
     *cancelled = false;
-    qsizetype rows = 0;
+    if (maxRows <= 0)
+        return 0;
+    // The row read ahead, taken as fetchRow would take it...
     QVariantList values;
-    while (rows < maxRows && fetchRow(ticket, &values)) {
-        // The row read ahead; those after it come straight from the query.
-        sink.beginRow();
-        for (const QVariant &value : values)
-            SendValue(sink, value, keepTrailingBlanks);
-        ++rows;
-        if (rows == maxRows || !mQuery)
-            break;
+    if (!fetchRow(ticket, &values, false))
+        return 0;
+    sink.beginRow();
+    for (const QVariant &value : values)
+        SendValue(sink, value, keepTrailingBlanks);
+    qsizetype rows = 1;
+    if (!mQuery)
+        return rows;
 
-        bool more = true;
-        {
-            const Running running(*this);
-            if (mSqlite) {
-                rows += readSqliteRows(sink, maxRows - rows, keepTrailingBlanks, &more);
-            } else {
-                while (rows < maxRows && !mCancelRequested && (more = mQuery->next())) {
-                    sink.beginRow();
-                    for (int i = 0; i < mColumnCount; ++i)
-                        SendValue(sink, mQuery->value(i), keepTrailingBlanks);
-                    ++rows;
-                }
+    // ...and those after it straight from the query.
+    bool more = true;
+    {
+        const Running running(*this);
+        if (mSqlite) {
+            rows += readSqliteRows(sink, maxRows - rows, keepTrailingBlanks, &more);
+        } else {
+            while (rows < maxRows && !mCancelRequested && (more = mQuery->next())) {
+                sink.beginRow();
+                for (int i = 0; i < mColumnCount; ++i)
+                    SendValue(sink, mQuery->value(i), keepTrailingBlanks);
+                ++rows;
             }
         }
-        if (mCancelRequested) {
-            *cancelled = true;
-            stopQuery();
-            return rows;
-        }
-        if (!more) {
-            // The end of the rows, or an error: as the read-ahead would have
-            // found it, the error being raised by the next read.
-            if (mAheadError.type() == QSqlError::NoError)
-                mAheadError = mQuery->lastError();
-            endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed
-                                                              : QueryEnd::Completed);
-            return rows;
-        }
+    }
+    if (mCancelRequested) {
+        *cancelled = true;
+        stopQuery();
+    } else if (!more) {
+        // The end of the rows, or an error: as the read-ahead would have found
+        // it, the error being raised by the next read.
+        if (mAheadError.type() == QSqlError::NoError)
+            mAheadError = mQuery->lastError();
+        endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed
+                                                          : QueryEnd::Completed);
+    } else {
         const Running running(*this);
         readAhead();
     }

@@ -63,7 +63,8 @@ public:
     quint64 openQuery(const QString &sql, QStringList *columnNames);
     /// Reads the next row of the query with that ticket; false past the last row.
     /// Raises when the row cannot be read or when a later statement ended the query.
-    bool fetchRow(quint64 ticket, QVariantList *values);
+    /// readNext false leaves the row after it unread, for the caller to read.
+    bool fetchRow(quint64 ticket, QVariantList *values, bool readNext = true);
     /// Hands up to maxRows next rows of the query to the sink; returns how many.
     /// Fewer at the end of the rows, and when a cancel stopped the query (then
     /// *cancelled is set and the query is over). Raises like fetchRow.

@@ -332,8 +332,13 @@ void tst_Run::lostConnectionWhileFetching()
     connect("PG");
     auto restart = qScopeGuard([&] { QProcess::execute(pgCtl, {"start"}); });
     bool stopped = false;
-    QTimer::singleShot(50, mWindow.get(),
-                       [&] { stopped = QProcess::execute(pgCtl, {"stop"}) == 0; });
+    QTimer stopper;
+    // Stopped once the first rows are in the list (the query is already open).
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        if (!stopped && mWindow->resultModel()->rowCount() > 0)
+            stopped = QProcess::execute(pgCtl, {"stop"}) == 0;
+    });
+    stopper.start(5);
     run("select g, repeat('x', 100) from generate_series(1, 100000000) g");
     QVERIFY(stopped);
     QCOMPARE(mDialogs->messages.size(), 1);
