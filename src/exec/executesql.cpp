@@ -243,10 +243,13 @@ bool ExecuteSql(frmMain &window)
                     // The database undid the whole transaction: nothing is left
                     // to commit, and a later commit must not claim otherwise.
                     DB::SetInTransaction(false);
+                    const bool workLost = UncommittedChanges;
                     UncommittedChanges = false;
                     window.staMsg->showMessage(
-                        error.description
-                        + QStringLiteral("  コミットしていない変更はロールバックされました。"));
+                        workLost ? error.description
+                                       + QStringLiteral(
+                                           "  コミットしていない変更はロールバックされました。")
+                                 : error.description);
                 } else {
                     window.staMsg->showMessage(error.description);
                 }

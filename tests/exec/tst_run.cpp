@@ -57,6 +57,7 @@ private slots:
 
     void formatCellValue_data();
     void formatCellValue();
+    void rowStoreKeepsEveryCell_data();
     void rowStoreKeepsEveryCell();
 
     void queryAndStatementPaths_data();
@@ -65,6 +66,8 @@ private slots:
     void escStopsTheFill();
     void unusualValues();
     void lostConnectionWhileFetching();
+    void escCancelsStatement_data();
+    void escCancelsStatement();
 
 private:
     void connect(const QString &server);
@@ -144,13 +147,23 @@ void tst_Run::formatCellValue()
     QCOMPARE(FormatCellValue(value), text);
 }
 
+void tst_Run::rowStoreKeepsEveryCell_data()
+{
+    // Rows added one by one, or in batches moved into the store as the fill
+    // does (batch sizes, then the rest one by one).
+    QTest::addColumn<QList<int>>("batches");
+    QTest::newRow("row by row") << QList<int>();
+    QTest::newRow("whole blocks") << QList<int>({4096, 4096});
+    QTest::newRow("uneven batches") << QList<int>({1, 0, 4095, 3, 4999});
+    QTest::newRow("one batch of all") << QList<int>({10000});
+}
+
 void tst_Run::rowStoreKeepsEveryCell()
 {
-    RowStore store;
-    store.clear(3);
+    QFETCH(QList<int>, batches);
     const QString japanese = QString::fromUtf8("社員名");
     const QString longText(100000, QChar(0x3042));
-    for (int row = 0; row < 10000; ++row) {
+    auto addRow = [&](RowStore &store, int row) {
         store.beginRow();
         store.addCell(QString::number(row));
         if (row % 10 == 0)
@@ -158,9 +171,24 @@ void tst_Run::rowStoreKeepsEveryCell()
         else
             store.addCell(row % 2 ? QStringView(japanese) : QStringView());
         store.addCell(row == 4097 ? QStringView(longText) : QStringView(u"x"));
+    };
+    RowStore store;
+    store.clear(3);
+    int next = 0;
+    for (const int size : batches) {
+        RowStore batch;
+        batch.clear(3);
+        batch.setExpectedBlockText(store.lastBlockText());
+        for (int i = 0; i < size; ++i)
+            addRow(batch, next++);
+        store.append(std::move(batch));
+        QCOMPARE(batch.rowCount(), 0);
     }
+    while (next < 10000)
+        addRow(store, next++);
+
     QCOMPARE(store.rowCount(), 10000);
-    for (const int row : {0, 1, 2, 4095, 4096, 4097, 9999}) {
+    for (const int row : {0, 1, 2, 4095, 4096, 4097, 4100, 5000, 9999}) {
         QCOMPARE(store.cell(row, 0).toString(), QString::number(row));
         QCOMPARE(store.isNull(row, 1), row % 10 == 0);
         QCOMPARE(store.cell(row, 1).toString(), row % 10 == 0 ? QString("<NULL>")
@@ -345,6 +373,88 @@ void tst_Run::lostConnectionWhileFetching()
     QVERIFY(mDialogs->messages.first().startsWith("Error|"));
     QVERIFY(mWindow->resultModel()->rowCount() > 0);
     QVERIFY(controlsEnabled());
+}
+
+void tst_Run::escCancelsStatement_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("earlierWork"); // a row inserted before, not committed
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("answerYes"); // to the question, when one is asked
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QString>("status");     // the start of the status text
+    QTest::addColumn<bool>("earlierKept");   // the earlier row after the statement
+    QTest::addColumn<bool>("inTransaction"); // after the statement
+
+    const QString numbers = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c%1) ";
+    const QString endless = numbers.arg("");
+    const QString lost = "interrupted  コミットしていない変更はロールバックされました。";
+    QTest::newRow("sqlite query before its first row")
+        << "LITE" << true << "select count(*) from (" + endless + "SELECT x FROM c)" << true
+        << false << "interrupted" << true << true;
+    QTest::newRow("sqlite write, nothing before")
+        << "LITE" << false << "insert into t_run " + endless + "SELECT x, 'y' FROM c" << true
+        << false << "interrupted" << false << false;
+    QTest::newRow("sqlite write undoing earlier work")
+        << "LITE" << true << "insert into t_run " + endless + "SELECT x, 'y' FROM c" << true << true
+        << lost << false << false;
+    QTest::newRow("sqlite write, the user lets it go on")
+        << "LITE" << true
+        << "insert into t_run " + numbers.arg(" WHERE x < 2000000") + "SELECT x + 1, 'y' FROM c"
+        << false << true << "実行しました。" << true << true;
+    QTest::newRow("postgres query") << "PG" << true << "select pg_sleep(600)" << true << false
+                                    << "ERROR:  canceling" << true << true;
+    QTest::newRow("postgres write")
+        << "PG" << true << "insert into t_run select 5, 'x' from pg_sleep(600)" << true << false
+        << "ERROR:  canceling" << true << true;
+    QTest::newRow("odbc write") << "ODBC" << true
+                                << "insert into t_run select 5, 'x' from pg_sleep(600)" << true
+                                << false << "ERROR: canceling" << true << true;
+}
+
+// Esc while a statement runs on the server (before any row) cancels it there:
+// the transaction keeps what came before, unless the database undoes it, which
+// the user is asked about first when there is earlier work to lose.
+void tst_Run::escCancelsStatement()
+{
+    QFETCH(QString, server);
+    QFETCH(bool, earlierWork);
+    QFETCH(QString, statement);
+    QFETCH(bool, answerYes);
+    QFETCH(bool, asked);
+    QFETCH(QString, status);
+    QFETCH(bool, earlierKept);
+    QFETCH(bool, inTransaction);
+    connect(server);
+    DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
+    DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
+    if (earlierWork) {
+        run("insert into t_run values (1, 'earlier')");
+        QVERIFY(UncommittedChanges);
+    }
+    mDialogs->answerYes = answerYes;
+
+    // The timer fires while the window waits for the statement.
+    bool running = false;
+    QTimer::singleShot(0, mWindow.get(), [&] {
+        running = !mWindow->txtWindow->isEnabled() && mWindow->Label1->isVisible();
+        QTest::keyClick(mWindow.get(), Qt::Key_Escape);
+    });
+    run(statement);
+    QVERIFY(running);
+    QCOMPARE(mDialogs->questions.size(), asked ? 1 : 0);
+    QVERIFY2(mWindow->staMsg->currentMessage().startsWith(status),
+             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY2(mDialogs->messages.isEmpty(), qPrintable(mDialogs->messages.join('\n')));
+    QVERIFY(controlsEnabled());
+    QCOMPARE(DB::InTransaction(), inTransaction);
+    QCOMPARE(UncommittedChanges, earlierWork && earlierKept);
+
+    run("select count(*) from t_run where id = 1");
+    QCOMPARE(mWindow->resultModel()->index(0, 0).data().toString(),
+             QString(earlierKept ? "1" : "0"));
+    if (inTransaction)
+        DB::RollbackTransaction(); // leaving the server clean
 }
 
 int runExecutionTests(int argc, char **argv)
