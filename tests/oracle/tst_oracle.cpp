@@ -3,6 +3,7 @@
 #include "oracle/db.h"
 #include "oracle/oo4o.h"
 #include "oracle/oraerrors.h"
+#include "oracle/rowsink.h"
 #include "oracle/servers.h"
 #include "oracle/sqlconnectionname.h"
 
@@ -53,6 +54,8 @@ private slots:
     void passwords();
     void dynasetFields_data();
     void dynasetFields();
+    void bulkReadMatchesRowByRow_data();
+    void bulkReadMatchesRowByRow();
     void stoppedQuery_data();
     void stoppedQuery();
     void lostConnection();
@@ -894,6 +897,78 @@ void tst_Oracle::dynasetFields()
     dynaset = DB::OpenDynaset(
         empty.replace(QStringLiteral("ORDER"), QStringLiteral("WHERE id > 9 ORDER")), 0);
     QVERIFY(dynaset && dynaset->isEof());
+}
+
+void tst_Oracle::bulkReadMatchesRowByRow_data()
+{
+    AddServerRows();
+}
+
+// Rows read in bulk (on SQLite straight from the statement) carry the same
+// values, of the same types, as rows read one at a time; no row is lost or
+// repeated where one batch ends and the next begins.
+void tst_Oracle::bulkReadMatchesRowByRow()
+{
+    QFETCH(QString, server);
+    REQUIRE_POSTGRES(server);
+    const QString table = tableFor(server);
+    connect(server);
+    for (int id = 1; id <= 20; ++id)
+        DB::ExecuteStatement(QStringLiteral("INSERT INTO %1 VALUES (%2, %3)")
+                                 .arg(table, QString::number(id),
+                                      id % 5 == 0   ? QStringLiteral("NULL")
+                                      : id % 5 == 1 ? QStringLiteral("''")
+                                      : id % 5 == 2 ? QStringLiteral("'日本語  '")
+                                                    : QStringLiteral("' x%1 '").arg(id)));
+    VERIFY_NO_ERROR();
+    const QString bytes = server == QLatin1String("LITE") ? QStringLiteral("x'00ff41'")
+                                                          : QStringLiteral("'\\x00ff41'::bytea");
+    const QString sql
+        = QStringLiteral("SELECT id, name, id * 1.5, id / 3.0, %1 FROM %2 ORDER BY id")
+              .arg(bytes, table);
+
+    auto describe = [](const QVariant &value) {
+        if (value.isNull())
+            return QStringLiteral("NULL");
+        if (value.typeId() == QMetaType::QString)
+            return QStringLiteral("text ") + value.toString();
+        return QString::fromLatin1(value.typeName()) + QLatin1Char(' ') + value.toString();
+    };
+    struct Recorder : Ora::RowSink
+    {
+        std::function<QString(const QVariant &)> describe;
+        QStringList cells;
+        int rows = 0;
+        void beginRow() override { ++rows; }
+        void addNull() override { cells << QStringLiteral("NULL"); }
+        void addText(QStringView text) override
+        {
+            cells << QStringLiteral("text ") + text.toString();
+        }
+        void addValue(const QVariant &value) override { cells << describe(value); }
+    };
+
+    for (const qint32 options : {0, int(Ora::KeepTrailingBlanks)}) {
+        QStringList expected;
+        std::shared_ptr<Ora::Dynaset> dynaset = DB::OpenDynaset(sql, options);
+        QVERIFY2(dynaset, qPrintable(ErrorText()));
+        for (; !dynaset->isEof(); dynaset->moveNext())
+            for (const QVariant &value : dynaset->values())
+                expected << describe(value);
+        QCOMPARE(expected.size(), 20 * 5);
+
+        for (const qsizetype batch : {1, 3, 7, 1000}) {
+            Recorder recorder;
+            recorder.describe = describe;
+            dynaset = DB::OpenDynaset(sql, options);
+            QVERIFY2(dynaset, qPrintable(ErrorText()));
+            bool cancelled = false;
+            while (!dynaset->isEof())
+                QVERIFY(dynaset->readRows(recorder, batch, &cancelled) > 0 && !cancelled);
+            QCOMPARE(recorder.rows, 20);
+            QCOMPARE(recorder.cells, expected);
+        }
+    }
 }
 
 void tst_Oracle::stoppedQuery_data()
