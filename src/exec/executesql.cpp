@@ -25,6 +25,8 @@
 #include <QTableView>
 #include <QToolBar>
 
+#include <charconv>
+
 namespace SQLEdit {
 namespace {
 
@@ -64,7 +66,17 @@ public:
     void beginRow() override { mStore.beginRow(); }
     void addNull() override { mStore.addNull(); }
     void addText(QStringView text) override { mStore.addCell(text); }
-    void addValue(const QVariant &value) override { mStore.addCell(FormatCellValue(value)); }
+    void addValue(const QVariant &value) override
+    {
+        // Integers, the most common values after texts, without a string apiece.
+        if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value.toLongLong()).ptr;
+            mStore.addCell(QLatin1StringView(digits, end - digits));
+        } else {
+            mStore.addCell(FormatCellValue(value));
+        }
+    }
 
 private:
     RowStore &mStore;

@@ -45,6 +45,13 @@ void RowStore::addCell(QStringView text)
     block.ends.push_back(quint32(block.text.size()));
 }
 
+void RowStore::addCell(QLatin1StringView text)
+{
+    Block &block = mBlocks.back();
+    block.text.append(text);
+    block.ends.push_back(quint32(block.text.size()));
+}
+
 void RowStore::addNull()
 {
     Block &block = mBlocks.back();
@@ -56,10 +63,11 @@ void RowStore::append(RowStore &&rows)
     Q_ASSERT(rows.mColumnCount == mColumnCount || rows.mRowCount == 0);
     for (size_t i = 0; i < rows.mBlocks.size(); ++i) {
         Block &block = rows.mBlocks[i];
-        // A block that is kept for good gives back room it will never use.
-        if (block.text.capacity() - block.text.size() > block.text.size() / 8)
+        // A block that is kept for good gives back room it will never use, when
+        // that is worth a copy of the block.
+        if (block.text.capacity() - block.text.size() > block.text.size() / 4)
             block.text.squeeze();
-        if (block.ends.capacity() - block.ends.size() > block.ends.size() / 8)
+        if (block.ends.capacity() - block.ends.size() > block.ends.size() / 4)
             block.ends.shrink_to_fit();
         mFirstRows.push_back(mRowCount + rows.mFirstRows[i]);
         mBlocks.push_back(std::move(block));

@@ -25,6 +25,7 @@ public:
     /// Starts a new row; its cells follow with addCell or addNull, one per column.
     void beginRow();
     void addCell(QStringView text);
+    void addCell(QLatin1StringView text);
     void addNull();
 
     /// Moves the rows of another store (of the same columns) after these.
