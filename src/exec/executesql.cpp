@@ -66,6 +66,7 @@ public:
     void beginRow() override { mStore.beginRow(); }
     void addNull() override { mStore.addNull(); }
     void addText(QStringView text) override { mStore.addCell(text); }
+    void addUtf8Text(QByteArrayView text) override { mStore.addUtf8Cell(text); }
     void addValue(const QVariant &value) override
     {
         // Integers, the most common values after texts, without a string apiece.

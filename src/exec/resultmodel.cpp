@@ -52,6 +52,18 @@ void RowStore::addCell(QLatin1StringView text)
     block.ends.push_back(quint32(block.text.size()));
 }
 
+void RowStore::addUtf8Cell(QByteArrayView text)
+{
+    // Decoded straight into the block: UTF-16 never needs more code units than
+    // UTF-8 has bytes, and the text is cut back to what the decoder wrote.
+    Block &block = mBlocks.back();
+    const qsizetype size = block.text.size();
+    block.text.resize(size + mUtf8.requiredSpace(text.size()));
+    const QChar *end = mUtf8.appendToBuffer(block.text.data() + size, text);
+    block.text.resize(end - block.text.constData());
+    block.ends.push_back(quint32(block.text.size()));
+}
+
 void RowStore::addNull()
 {
     Block &block = mBlocks.back();

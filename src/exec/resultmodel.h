@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStringConverter>
 #include <QStringList>
 #include <QStringView>
 
@@ -26,6 +27,7 @@ public:
     void beginRow();
     void addCell(QStringView text);
     void addCell(QLatin1StringView text);
+    void addUtf8Cell(QByteArrayView text);
     void addNull();
 
     /// Moves the rows of another store (of the same columns) after these.
@@ -61,6 +63,7 @@ private:
     qsizetype mRowCount = 0;
     qsizetype mRowsInLastBlock = 0;
     qsizetype mExpectedBlockText = 0;
+    QStringDecoder mUtf8{QStringDecoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 /// The result list's model: the column names and the rows of the last query.

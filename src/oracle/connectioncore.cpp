@@ -418,8 +418,7 @@ qsizetype ConnectionCore::readRows(
         // it, the error being raised by the next read.
         if (mAheadError.type() == QSqlError::NoError)
             mAheadError = mQuery->lastError();
-        endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed
-                                                          : QueryEnd::Completed);
+        endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed : QueryEnd::Completed);
     } else {
         const Running running(*this);
         readAhead();
@@ -470,10 +469,15 @@ qsizetype ConnectionCore::readSqliteRows(RowSink &sink,
                                sqlite3_column_bytes(statement, i))));
                 break;
             default: {
+                // SQLite keeps text as UTF-8: read as UTF-16 it would convert
+                // each value into a buffer of its own first.
                 const auto *text
-                    = static_cast<const char16_t *>(sqlite3_column_text16(statement, i));
-                const QStringView view(text, sqlite3_column_bytes16(statement, i) / 2);
-                sink.addText(keepTrailingBlanks ? view : TrimTrailingBlanks(view));
+                    = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+                QByteArrayView view(text, sqlite3_column_bytes(statement, i));
+                if (!keepTrailingBlanks)
+                    while (!view.isEmpty() && view.back() == ' ')
+                        view.chop(1);
+                sink.addUtf8Text(view);
                 break;
             }
             }

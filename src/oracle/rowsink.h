@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 #include <QVariant>
 
@@ -17,6 +19,10 @@ public:
     virtual void addNull() = 0;
     /// A text value, trailing blanks already removed unless they are kept.
     virtual void addText(QStringView text) = 0;
+    /// A text value in UTF-8, as some drivers hold it; trailing blanks already
+    /// removed unless they are kept. A sink that stores its own text can decode
+    /// it in place instead of through a string made for each value.
+    virtual void addUtf8Text(QByteArrayView text) { addText(QString::fromUtf8(text)); }
     /// Any other value, never null and never text.
     virtual void addValue(const QVariant &value) = 0;
 };

@@ -163,11 +163,14 @@ void tst_Run::rowStoreKeepsEveryCell()
     QFETCH(QList<int>, batches);
     const QString japanese = QString::fromUtf8("社員名");
     const QString longText(100000, QChar(0x3042));
-    auto addRow = [&](RowStore &store, int row) {
+    // Rows of batches take their texts in UTF-8, as from SQLite.
+    auto addRow = [&](RowStore &store, int row, bool utf8) {
         store.beginRow();
         store.addCell(QString::number(row));
         if (row % 10 == 0)
             store.addNull();
+        else if (utf8)
+            store.addUtf8Cell(row % 2 ? QByteArrayView("社員名") : QByteArrayView(""));
         else
             store.addCell(row % 2 ? QStringView(japanese) : QStringView());
         store.addCell(row == 4097 ? QStringView(longText) : QStringView(u"x"));
@@ -180,12 +183,12 @@ void tst_Run::rowStoreKeepsEveryCell()
         batch.clear(3);
         batch.setExpectedBlockText(store.lastBlockText());
         for (int i = 0; i < size; ++i)
-            addRow(batch, next++);
+            addRow(batch, next++, true);
         store.append(std::move(batch));
         QCOMPARE(batch.rowCount(), 0);
     }
     while (next < 10000)
-        addRow(store, next++);
+        addRow(store, next++, false);
 
     QCOMPARE(store.rowCount(), 10000);
     for (const int row : {0, 1, 2, 4095, 4096, 4097, 4100, 5000, 9999}) {
