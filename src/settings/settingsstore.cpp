@@ -161,12 +161,14 @@ void LoadSettings(const QString &path)
     }
 }
 
-void SaveSettings(const QString &path)
+bool SaveSettings(const QString &path)
 {
+    bool saved = true;
     for (const SettingKey &key : Keys) {
         const QString name = QLatin1String(key.name);
-        WriteIniSetting(name, GetSettingValue(name).toString(), path);
+        saved = WriteIniSetting(name, GetSettingValue(name).toString(), path) && saved;
     }
+    return saved;
 }
 
 QVariant GetSettingValue(const QString &key)
@@ -204,14 +206,25 @@ QVariant ReadIniSetting(const QString &key, const QString &path)
     return file.GetPrivateInifileString();
 }
 
-void WriteIniSetting(const QString &key, const QString &text, const QString &path)
+bool WriteIniSetting(const QString &key, const QString &text, const QString &path)
 {
     const int index = keyIndex(key);
     if (index < 0)
-        return;
+        return true;
     prepareIni(Keys[index], path);
     SettingsIni().SetValue(text);
-    SettingsIni().WritePrivateInifileString();
+    return SettingsIni().WritePrivateInifileString() != 0;
+}
+
+QVariant DefaultSettingValue(const QString &key)
+{
+    const int index = keyIndex(key);
+    if (index < 0)
+        return QVariant();
+    const QString text = QLatin1String(Keys[index].defaultText);
+    if (Keys[index].kind == Kind::Number)
+        return QVariant::fromValue(parseInt16(text));
+    return text;
 }
 
 void ResetSettings()

@@ -22,8 +22,9 @@ void InitSettings();
 void LoadSettings(const QString &path);
 
 /// Writes every key to the file at path, in file order; other sections and keys
-/// of the file are kept. Failures are silent.
-void SaveSettings(const QString &path);
+/// of the file are kept. Raises nothing; returns false when any key could not be
+/// written, so that the caller can tell the user the file was not saved.
+bool SaveSettings(const QString &path);
 
 /// The value in memory: QString for a text key, qint16 for a number key, an
 /// invalid QVariant for any other name. Names are case-sensitive.
@@ -40,8 +41,13 @@ void SetSettingValue(const QString &key, const QString &text);
 /// ending with its NUL terminator. Invalid QVariant for an unknown name.
 QVariant ReadIniSetting(const QString &key, const QString &path);
 
-/// Writes one key's text to the file at path. The outcome is not reported.
-void WriteIniSetting(const QString &key, const QString &text, const QString &path);
+/// Writes one key's text to the file at path; false when the file could not be
+/// written (an unknown name writes nothing and gives true).
+bool WriteIniSetting(const QString &key, const QString &text, const QString &path);
+
+/// The value a key takes when the file lacks it (the value first start writes):
+/// qint16 for a number key, QString for a text key, invalid for any other name.
+QVariant DefaultSettingValue(const QString &key);
 
 /// Puts every value back to its state before the first load (0 and empty).
 /// For tests, which need a fresh store per case.
