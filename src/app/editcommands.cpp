@@ -3,9 +3,9 @@
 #include "about/frmabout.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
-#include "app/standins.h"
 #include "connections/frmdb.h"
 #include "convert/codewindow.h"
+#include "settings/frmproperty.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -60,7 +60,8 @@ bool RunSettingsCommand(frmMain &window, int index)
         frmDB dialog(window);
         dialog.exec();
     } else if (index == 1) {
-        ShowPropertyDialog(window);
+        frmProperty dialog(window);
+        dialog.exec();
     }
     return true;
 }

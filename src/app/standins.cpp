@@ -20,9 +20,4 @@ bool CopyResultRows(frmMain &window)
     return true;
 }
 
-void ShowPropertyDialog(frmMain &window)
-{
-    notYetAvailable(window, QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ"));
-}
-
 } // namespace SQLEdit

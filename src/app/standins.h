@@ -2,12 +2,11 @@
 
 class frmMain;
 
-/// Commands whose windows and routines are still being built. Until they are,
-/// each tells the user so in a message box.
+/// Commands whose routines are still being built. Until they are, each tells
+/// the user so in a message box.
 namespace SQLEdit {
 
 /// Copies the selected result rows to the clipboard (Ctrl+C in the result list).
 bool CopyResultRows(frmMain &window);
-void ShowPropertyDialog(frmMain &window);
 
 } // namespace SQLEdit

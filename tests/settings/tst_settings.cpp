@@ -5,6 +5,7 @@
 #include "../filesizelimit.h"
 #include "../testfiles.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -535,6 +536,15 @@ void tst_Settings::saveKeepsOtherLinesAndRoundTrips()
     QCOMPARE(storeDump(), saved);
 }
 
-QTEST_APPLESS_MAIN(tst_Settings)
+int runPropertyTests(int argc, char **argv);
+
+int main(int argc, char **argv)
+{
+    // The store's tests need no window; the properties dialog's do.
+    QApplication app(argc, argv);
+    tst_Settings test;
+    const int failed = QTest::qExec(&test, argc, argv);
+    return failed + runPropertyTests(argc, argv);
+}
 
 #include "tst_settings.moc"
