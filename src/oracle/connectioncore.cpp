@@ -378,6 +378,81 @@ static void SendValue(RowSink &sink, const QVariant &value, bool keepTrailingBla
     }
 }
 
+// The libpq result that holds the current row of a streaming QPSQL query (one
+// result a row), or null for any other driver.
+static const PGresult *PostgresRow(const QSqlQuery &query)
+{
+    const QVariant handle = query.result()->handle();
+    if (qstrcmp(handle.typeName(), "PGresult*") != 0
+        && qstrcmp(handle.typeName(), "pg_result*") != 0)
+        return nullptr;
+    const PGresult *result = *static_cast<const PGresult *const *>(handle.constData());
+    return result && PQntuples(result) == 1 ? result : nullptr;
+}
+
+// Hands on a value of a PostgreSQL row from its text as the server sent it,
+// where that text is what the driver's own value would show: texts, integers
+// and exact numerics, and ISO dates turned into yyyy/MM/dd. False for any
+// other value, which then goes the driver's way.
+static bool
+SendPostgresText(RowSink &sink, const PGresult *result, int column, bool keepTrailingBlanks)
+{
+    enum : Oid {
+        Char = 18,
+        Name = 19,
+        Int8 = 20,
+        Int2 = 21,
+        Int4 = 23,
+        Text = 25,
+        Oid_ = 26,
+        BpChar = 1042,
+        VarChar = 1043,
+        Date = 1082,
+        Numeric = 1700
+    };
+    if (PQgetisnull(result, 0, column)) {
+        sink.addNull();
+        return true;
+    }
+    QByteArrayView text(PQgetvalue(result, 0, column), PQgetlength(result, 0, column));
+    switch (PQftype(result, column)) {
+    case Char:
+    case Name:
+    case Text:
+    case BpChar:
+    case VarChar:
+        if (!keepTrailingBlanks)
+            while (!text.isEmpty() && text.back() == ' ')
+                text.chop(1);
+        sink.addUtf8Text(text);
+        return true;
+    case Int8:
+    case Int2:
+    case Int4:
+    case Oid_:
+    case Numeric:
+        sink.addUtf8Text(text);
+        return true;
+    case Date: {
+        // 2026-01-05, and nothing else (BC dates, infinity, other date styles).
+        static constexpr char Digits[] = "dddd-dd-dd";
+        if (text.size() != 10)
+            return false;
+        char date[10];
+        for (int i = 0; i < 10; ++i) {
+            const char c = text[i];
+            if (Digits[i] == '-' ? c != '-' : (c < '0' || c > '9'))
+                return false;
+            date[i] = c == '-' ? '/' : c;
+        }
+        sink.addUtf8Text(QByteArrayView(date, 10));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 qsizetype ConnectionCore::readRows(
     quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled)
 {
@@ -404,8 +479,10 @@ qsizetype ConnectionCore::readRows(
         } else {
             while (rows < maxRows && !mCancelRequested && (more = mQuery->next())) {
                 sink.beginRow();
+                const PGresult *result = PostgresRow(*mQuery);
                 for (int i = 0; i < mColumnCount; ++i)
-                    SendValue(sink, mQuery->value(i), keepTrailingBlanks);
+                    if (!result || !SendPostgresText(sink, result, i, keepTrailingBlanks))
+                        SendValue(sink, mQuery->value(i), keepTrailingBlanks);
                 ++rows;
             }
         }
