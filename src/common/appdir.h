@@ -4,11 +4,61 @@
 
 namespace Common {
 
-/// The folder that holds CONFIG.ini, DB.ini, SERVERS.ini and the logs: the
-/// executable's folder, or the folder named by KORVANE_HOME when it is set.
-QString ApplicationDirectory();
+/// What decides where Korvane keeps its files, read from the environment and the disk.
+struct FolderFacts
+{
+    QString korvaneHome;                 ///< KORVANE_HOME; empty when unset
+    QString executableDir;               ///< the folder of the running executable
+    bool executableDirHasConfig = false; ///< it already holds CONFIG.ini
+    bool executableDirWritable = false;  ///< the user may create files in it
+    bool executableDirInstalled = false; ///< it is the folder the build installs programs into
+    QString xdgConfigHome;               ///< XDG_CONFIG_HOME; empty when unset
+    QString xdgDataHome;                 ///< XDG_DATA_HOME; empty when unset
+    QString home;                        ///< the user's home folder; empty when unknown
+};
 
-/// A file of that folder, by name.
-QString ApplicationFilePath(const QString &fileName);
+/// Where each kind of file lives. Both folders are the same for a portable copy.
+struct FileFolders
+{
+    QString config;    ///< CONFIG.ini, SERVERS.ini, DB.ini
+    QString data;      ///< demo.db, SQL.log, Korvane.log
+    QString documents; ///< where the file choosers for SQL files start
+    /// Why there is no folder (no home folder and no KORVANE_HOME); empty when both are set.
+    QString problem;
+};
+
+/// The folder rule: KORVANE_HOME when set; else the executable's folder when it
+/// holds CONFIG.ini or is writable (a portable copy), unless it is the installed
+/// programs' folder; else the per-user XDG folders, $XDG_CONFIG_HOME/korvane (or
+/// ~/.config/korvane) and $XDG_DATA_HOME/korvane (or ~/.local/share/korvane).
+/// XDG variables that are not absolute paths are ignored, as the XDG rules say.
+FileFolders ChooseFileFolders(const FolderFacts &facts);
+
+/// The facts of this process: its environment, its executable's folder and the disk.
+FolderFacts CurrentFolderFacts();
+
+/// True when the current user may create files in the folder (an existing one).
+bool IsWritableFolder(const QString &path);
+
+/// The folders of this process, by the rule, at the time of the call.
+FileFolders CurrentFileFolders();
+
+/// Creates the folders when they are missing, readable by the user only (DB.ini
+/// holds passwords). Returns a message for each that cannot be made.
+QStringList PrepareFileFolders(const FileFolders &folders);
+
+/// The folder of CONFIG.ini, SERVERS.ini and DB.ini.
+QString ConfigDirectory();
+/// A file of the configuration folder, by name; empty when there is no folder.
+QString ConfigFilePath(const QString &fileName);
+
+/// The folder of demo.db and the logs.
+QString DataDirectory();
+/// A file of the data folder, by name.
+QString DataFilePath(const QString &fileName);
+
+/// Where opening and saving SQL files starts: the program's folder for a portable
+/// copy or KORVANE_HOME, else the home folder.
+QString DocumentsDirectory();
 
 } // namespace Common

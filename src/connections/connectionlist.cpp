@@ -34,7 +34,7 @@ QString flagText(bool on)
 
 QString ConnectionListPath()
 {
-    return Common::ApplicationFilePath(QStringLiteral("DB.ini"));
+    return Common::ConfigFilePath(QStringLiteral("DB.ini"));
 }
 
 QString IdentityText(const QString &userId, const QString &serverName, const QString &password)

@@ -16,7 +16,7 @@ inline constexpr int IdentityLength = 54;
 /// What the list shows of a record: the user ID and server name fields.
 inline constexpr int VisibleLength = 38;
 
-/// DB.ini in the application directory.
+/// DB.ini in the configuration folder (Common::ConfigDirectory).
 QString ConnectionListPath();
 
 /// The first 54 characters of a record for these values.

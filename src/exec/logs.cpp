@@ -24,12 +24,12 @@ QString stampText(const QDateTime &now)
 
 QString ErrorLogPath()
 {
-    return Common::ApplicationFilePath(QStringLiteral("Korvane.log"));
+    return Common::DataFilePath(QStringLiteral("Korvane.log"));
 }
 
 QString SqlLogPath()
 {
-    return Common::ApplicationFilePath(QStringLiteral("SQL.log"));
+    return Common::DataFilePath(QStringLiteral("SQL.log"));
 }
 
 void AppendTextToFile(const QString &text, const QString &path)

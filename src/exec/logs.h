@@ -10,10 +10,10 @@
 /// details, and never a password.
 namespace SQLEdit {
 
-/// Korvane.log in the application directory.
+/// Korvane.log in the data folder (Common::DataDirectory).
 QString ErrorLogPath();
 
-/// SQL.log in the application directory.
+/// SQL.log in the data folder (Common::DataDirectory).
 QString SqlLogPath();
 
 /// Appends the text and a CR LF to the file, creating it when missing, in the

@@ -24,8 +24,8 @@ const QString SaveTitle = QStringLiteral("ファイルを保存する");
 void openFile(frmMain &window)
 {
     using Common::Dialogs;
-    const QString path = Dialogs::instance().openFileName(
-        &window, OpenTitle, Common::ApplicationDirectory(), FileFilter);
+    const QString path = Dialogs::instance().openFileName(&window, OpenTitle,
+                                                          Common::DocumentsDirectory(), FileFilter);
     if (path.isEmpty())
         return;
     try {
@@ -47,7 +47,7 @@ void saveFile(frmMain &window)
 {
     using Common::Dialogs;
     const QString chosen = Dialogs::instance().saveFileName(
-        &window, SaveTitle, Common::ApplicationDirectory(), FileFilter);
+        &window, SaveTitle, Common::DocumentsDirectory(), FileFilter);
     if (chosen.isEmpty())
         return;
     // The chooser asked about the name as typed; a file under the extended name

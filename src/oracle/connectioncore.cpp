@@ -26,7 +26,7 @@ static QString DriverDatabaseName(const ServerEntry &server)
         if (file.isEmpty() || file == QLatin1String(":memory:")
             || file.startsWith(QLatin1String("file:")) || QDir::isAbsolutePath(file))
             return file;
-        return QDir(Common::ApplicationDirectory()).filePath(file);
+        return QDir(Common::DataDirectory()).filePath(file);
     }
     if (server.driver == QLatin1String("QODBC")) {
         QString name = server.database;

@@ -15,7 +15,7 @@ static const char DemoFileName[] = "demo.db";
 
 QString ServersFilePath()
 {
-    return Common::ApplicationFilePath(QLatin1String(ServersFileName));
+    return Common::ConfigFilePath(QLatin1String(ServersFileName));
 }
 
 std::optional<ServerEntry> FindServerInText(const QString &text, const QString &serverName)
@@ -181,7 +181,7 @@ bool CreateServersFileIfMissing()
     if (QFile::exists(serversPath))
         return true;
     // Without its database the DEMO entry would be useless: then the next start tries again.
-    if (!CreateDemoDatabase(Common::ApplicationFilePath(QLatin1String(DemoFileName))))
+    if (!CreateDemoDatabase(Common::DataFilePath(QLatin1String(DemoFileName))))
         return false;
     if (QFile::exists(serversPath))
         return true;

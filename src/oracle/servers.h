@@ -5,11 +5,11 @@
 #include <optional>
 
 /// Server names: the net service names a user types are looked up in SERVERS.ini
-/// in the application directory, one section per name:
+/// in the configuration folder (Common::ConfigDirectory), one section per name:
 ///
 ///     [DEMO]
 ///     DRIVER=QSQLITE        Qt SQL driver: QSQLITE, QPSQL, QODBC, QOCI, QMYSQL, ...
-///     DATABASE=demo.db      database name, SQLite file (relative to the folder) or ODBC DSN
+///     DATABASE=demo.db      database name, SQLite file (relative to the data folder) or ODBC DSN
 ///     HOST=                 server host, where the driver uses one
 ///     PORT=                 server port; empty for the driver's default
 ///     OPTIONS=              the driver's connect options (QSqlDatabase::setConnectOptions)
@@ -38,7 +38,7 @@ struct ServerEntry
 /// nothing when USERCASE holds a value other than LOWER or KEEP.
 std::optional<QString> LoginUserId(const ServerEntry &server, const QString &userId);
 
-/// The file name of the server list in the application directory.
+/// The file name of the server list in the configuration folder.
 QString ServersFilePath();
 
 /// The entry for a server name (letter case ignored); empty when the file or the
@@ -49,8 +49,8 @@ std::optional<ServerEntry> FindServer(const QString &serverName);
 std::optional<ServerEntry> FindServerInText(const QString &text, const QString &serverName);
 
 /// First start: when SERVERS.ini is missing, creates the sample SQLite database
-/// demo.db (unless that file exists) and SERVERS.ini with its DEMO entry, in the
-/// application directory. An existing file is never overwritten. Returns true when
+/// demo.db in the data folder (unless that file exists) and SERVERS.ini with its
+/// DEMO entry in the configuration folder. An existing file is never overwritten. Returns true when
 /// SERVERS.ini exists afterwards; a folder that cannot be written gives false.
 bool CreateServersFileIfMissing();
 

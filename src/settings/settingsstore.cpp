@@ -124,8 +124,7 @@ void ignoringErrors(Step step)
 
 QString SettingsFilePath()
 {
-    return Common::ApplicationDirectory() + QStringLiteral("/") + QStringLiteral("CONFIG")
-           + QStringLiteral(".ini");
+    return Common::ConfigFilePath(QStringLiteral("CONFIG.ini"));
 }
 
 void InitSettings()

@@ -4,12 +4,12 @@
 #include <QVariant>
 
 /// The user's preferences: held in memory for the whole run and kept in
-/// CONFIG.ini in the application directory. Every setting is named by its INI
-/// key (MODE, HENNAME, JOINT, PAUSE, FORMAT, BECOME, FIELD, FIELDMOJI,
-/// DATAPAUSE, DATAPAUSEF, DATAPAUSEB, SPACE, DYNOPTION1 to DYNOPTION8).
+/// CONFIG.ini in the configuration folder (Common::ConfigDirectory). Every setting is named by its
+/// INI key (MODE, HENNAME, JOINT, PAUSE, FORMAT, BECOME, FIELD, FIELDMOJI, DATAPAUSE, DATAPAUSEF,
+/// DATAPAUSEB, SPACE, DYNOPTION1 to DYNOPTION8).
 namespace FileIO {
 
-/// The application directory, "/", "CONFIG" and ".ini".
+/// CONFIG.ini in the configuration folder; empty when there is none.
 QString SettingsFilePath();
 
 /// Makes sure CONFIG.ini exists (writing the defaults when it does not), then loads it.

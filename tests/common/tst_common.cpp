@@ -12,6 +12,8 @@
 
 #include <thread>
 
+#include <unistd.h>
+
 using namespace Common;
 
 class tst_Common : public QObject
@@ -28,7 +30,11 @@ private slots:
     void truncateNeverSplitsACharacter();
     void writeReplacesWholeFileOrNothing_data();
     void writeReplacesWholeFileOrNothing();
-    void applicationDirectoryFollowsKorvaneHome();
+    void fileFoldersByRule_data();
+    void fileFoldersByRule();
+    void folderFactsFromDisk();
+    void currentFoldersFollowKorvaneHome();
+    void prepareFoldersMakesPrivateFoldersOrSaysWhy();
     void lastErrorIsPerThreadRecord();
 };
 
@@ -170,13 +176,181 @@ void tst_Common::writeReplacesWholeFileOrNothing()
     QVERIFY(!ReadTextFile(dir.filePath("missing.txt"), &read));
 }
 
-void tst_Common::applicationDirectoryFollowsKorvaneHome()
+void tst_Common::fileFoldersByRule_data()
+{
+    QTest::addColumn<QString>("korvaneHome");
+    QTest::addColumn<bool>("hasConfig");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("xdgConfig");
+    QTest::addColumn<QString>("xdgData");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QString>("documents");
+    QTest::addColumn<bool>("problem");
+
+    const QString exe = "/opt/k";
+    const QString userConfig = "/home/u/.config/korvane";
+    const QString userData = "/home/u/.local/share/korvane";
+    // KORVANE_HOME wins over everything, even a portable copy.
+    QTest::newRow("KORVANE_HOME over a portable copy") << "/srv/kh/" << true << true << false << ""
+                                                       << ""
+                                                       << "/home/u"
+                                                       << "/srv/kh"
+                                                       << "/srv/kh"
+                                                       << "/srv/kh" << false;
+    QTest::newRow("KORVANE_HOME over an installed copy")
+        << "/srv/kh" << false << false << true << "/x/c"
+        << "/x/d"
+        << ""
+        << "/srv/kh"
+        << "/srv/kh"
+        << "/srv/kh" << false;
+    // The executable's folder, as a portable copy always had it.
+    QTest::newRow("writable, no CONFIG.ini") << "" << false << true << false << ""
+                                             << ""
+                                             << "/home/u" << exe << exe << exe << false;
+    QTest::newRow("writable, CONFIG.ini") << "" << true << true << false << ""
+                                          << ""
+                                          << "/home/u" << exe << exe << exe << false;
+    QTest::newRow("read-only, CONFIG.ini") << "" << true << false << false << ""
+                                           << ""
+                                           << "/home/u" << exe << exe << exe << false;
+    // Otherwise the per-user folders.
+    QTest::newRow("read-only, no CONFIG.ini")
+        << "" << false << false << false << ""
+        << ""
+        << "/home/u" << userConfig << userData << "/home/u" << false;
+    QTest::newRow("installed, writable by root") << "" << false << true << true << ""
+                                                 << ""
+                                                 << "/root"
+                                                 << "/root/.config/korvane"
+                                                 << "/root/.local/share/korvane"
+                                                 << "/root" << false;
+    QTest::newRow("installed, CONFIG.ini left there")
+        << "" << true << true << true << ""
+        << ""
+        << "/home/u" << userConfig << userData << "/home/u" << false;
+    QTest::newRow("XDG folders set") << "" << false << false << false << "/x/c/"
+                                     << "/x/d"
+                                     << "/home/u"
+                                     << "/x/c/korvane"
+                                     << "/x/d/korvane"
+                                     << "/home/u" << false;
+    QTest::newRow("relative XDG folders are ignored")
+        << "" << false << false << false << "c"
+        << "d"
+        << "/home/u" << userConfig << userData << "/home/u" << false;
+    QTest::newRow("no home, XDG folders set") << "" << false << false << false << "/x/c"
+                                              << "/x/d"
+                                              << ""
+                                              << "/x/c/korvane"
+                                              << "/x/d/korvane"
+                                              << "" << false;
+    QTest::newRow("no home, no XDG folders") << "" << false << false << false << ""
+                                             << ""
+                                             << ""
+                                             << ""
+                                             << ""
+                                             << "" << true;
+    QTest::newRow("relative home, data folder set") << "" << false << false << false << ""
+                                                    << "/x/d"
+                                                    << "home"
+                                                    << ""
+                                                    << "/x/d/korvane"
+                                                    << "" << true;
+}
+
+void tst_Common::fileFoldersByRule()
+{
+    FolderFacts facts;
+    QFETCH(QString, korvaneHome);
+    facts.korvaneHome = korvaneHome;
+    facts.executableDir = "/opt/k";
+    QFETCH(bool, hasConfig);
+    facts.executableDirHasConfig = hasConfig;
+    QFETCH(bool, writable);
+    facts.executableDirWritable = writable;
+    QFETCH(bool, installed);
+    facts.executableDirInstalled = installed;
+    QFETCH(QString, xdgConfig);
+    facts.xdgConfigHome = xdgConfig;
+    QFETCH(QString, xdgData);
+    facts.xdgDataHome = xdgData;
+    QFETCH(QString, home);
+    facts.home = home;
+
+    const FileFolders folders = ChooseFileFolders(facts);
+    QTEST(folders.config, "config");
+    QTEST(folders.data, "data");
+    QTEST(folders.documents, "documents");
+    QTEST(!folders.problem.isEmpty(), "problem");
+}
+
+void tst_Common::folderFactsFromDisk()
+{
+    QTemporaryDir dir;
+    QVERIFY(IsWritableFolder(dir.path()));
+    QVERIFY(!IsWritableFolder(dir.filePath("missing")));
+    QFile plain(dir.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(!IsWritableFolder(plain.fileName()));
+
+    // Root may write anywhere, and so the rule treats a read-only folder as writable
+    // for root; for anyone else it is read-only.
+    QVERIFY(QDir(dir.path()).mkdir("locked"));
+    const QString locked = dir.filePath("locked");
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    QCOMPARE(IsWritableFolder(locked), geteuid() == 0);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // The executable of this test lives in the build tree: a portable copy.
+    qunsetenv("KORVANE_HOME");
+    const FolderFacts facts = CurrentFolderFacts();
+    QCOMPARE(facts.executableDir, QCoreApplication::applicationDirPath());
+    QVERIFY(facts.executableDirWritable);
+    QVERIFY(!facts.executableDirInstalled);
+    QVERIFY(QDir::isAbsolutePath(facts.home));
+}
+
+void tst_Common::currentFoldersFollowKorvaneHome()
 {
     QTemporaryDir dir;
     qputenv("KORVANE_HOME", dir.path().toLocal8Bit());
-    QCOMPARE(ApplicationFilePath("CONFIG.ini"), dir.path() + "/CONFIG.ini");
+    QCOMPARE(ConfigFilePath("CONFIG.ini"), dir.path() + "/CONFIG.ini");
+    QCOMPARE(DataFilePath("SQL.log"), dir.path() + "/SQL.log");
+    QCOMPARE(DocumentsDirectory(), dir.path());
     qunsetenv("KORVANE_HOME");
-    QCOMPARE(ApplicationDirectory(), QCoreApplication::applicationDirPath());
+    QCOMPARE(ConfigDirectory(), QCoreApplication::applicationDirPath());
+    QCOMPARE(DataDirectory(), QCoreApplication::applicationDirPath());
+}
+
+void tst_Common::prepareFoldersMakesPrivateFoldersOrSaysWhy()
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(".config/korvane");
+    const QString data = dir.filePath(".local/share/korvane");
+    QVERIFY(PrepareFileFolders({config, data, dir.path(), QString()}).isEmpty());
+    for (const QString &folder : {config, data}) {
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0777, QFile::Permissions(0x0700));
+    }
+    // Existing folders are left as they are.
+    QVERIFY(PrepareFileFolders({dir.path(), dir.path(), dir.path(), QString()}).isEmpty());
+
+    // A file where a folder should be: a message naming it, nothing made.
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QStringList problems
+        = PrepareFileFolders({blocker.fileName() + "/korvane", data, QString(), QString()});
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.first().contains(blocker.fileName()));
+
+    const QStringList noHome = PrepareFileFolders({QString(), QString(), QString(), "no home"});
+    QCOMPARE(noHome, QStringList{"no home"});
 }
 
 void tst_Common::lastErrorIsPerThreadRecord()
