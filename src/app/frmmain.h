@@ -49,6 +49,10 @@ public:
     /// Refreshes toolbar button 2 from the editor's text. Returns true.
     bool UpdateSaveButton();
 
+    /// Opens files into the editor as if they had been dropped on it (the
+    /// command line's files).
+    void OpenFiles(const QStringList &paths) { txtWindow_OLEDragDrop(paths); }
+
     /// Toolbar button by its index from 1 (separators included), or nullptr.
     QAction *toolbarButton(int index) const;
 

@@ -26,6 +26,7 @@
 
 int runMainLayoutTests(int argc, char **argv);
 int runCommandTests(int argc, char **argv);
+int runCommandLineTests(int argc, char **argv);
 
 /// The main window as a user meets it: composition, start-up, activation and closing.
 class tst_App : public QObject
@@ -458,7 +459,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     tst_App test;
     const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runMainLayoutTests(argc, argv) + runCommandTests(argc, argv);
+    return failed + runMainLayoutTests(argc, argv) + runCommandTests(argc, argv)
+           + runCommandLineTests(argc, argv);
 }
 
 #include "tst_app.moc"
