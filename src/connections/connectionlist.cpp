@@ -30,6 +30,20 @@ QString flagText(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+QString identityKey(const QString &record)
+{
+    return record.left(IdentityLength).toCaseFolded();
+}
+
+const QString *findByIdentity(const QStringList &records, const QString &key)
+{
+    for (const QString &record : records) {
+        if (identityKey(record) == key)
+            return &record;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString ConnectionListPath()
@@ -101,6 +115,34 @@ ListFileText(const QStringList &records, const QString &identity, bool makeIniti
     if (!found && addToList)
         text += identity + flagText(makeInitial) + lineEnd;
     return text;
+}
+
+QStringList
+MergeRecords(const QStringList &loaded, const QStringList &edited, const QStringList &latest)
+{
+    QStringList file;
+    for (const QString &line : latest) {
+        if (!Common::TrimSpaces(line).isEmpty())
+            file << line;
+    }
+    QStringList merged;
+    QStringList mergedKeys;
+    for (const QString &record : edited) {
+        const QString key = identityKey(record);
+        const QString *now = findByIdentity(file, key);
+        if (!now && findByIdentity(loaded, key))
+            continue; // deleted by another Korvane
+        merged << (now ? *now : record);
+        mergedKeys << key;
+    }
+    for (const QString &record : file) {
+        const QString key = identityKey(record);
+        if (!findByIdentity(loaded, key) && !mergedKeys.contains(key)) {
+            merged << record; // saved by another Korvane
+            mergedKeys << key;
+        }
+    }
+    return merged;
 }
 
 QString

@@ -59,6 +59,15 @@ QStringList SortRecords(QStringList records, SortKey key);
 QString
 ListFileText(const QStringList &records, const QString &identity, bool makeInitial, bool addToList);
 
+/// The records to save when the file may have changed since the dialog read it
+/// (another Korvane saved a connection meanwhile): the dialog's records in its
+/// order, less those the file no longer holds, each as the file now has it; then
+/// the file's records the dialog never saw. Records the dialog deleted stay deleted.
+/// Records are matched by identity, without regard to letter case; blank lines of
+/// the file are passed over, as the list does when it loads them.
+QStringList
+MergeRecords(const QStringList &loaded, const QStringList &edited, const QStringList &latest);
+
 /// The main window's caption while connected: the base caption, then
 /// "(" user " @ " server ")".
 QString

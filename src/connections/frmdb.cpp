@@ -5,6 +5,7 @@
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "common/filelock.h"
 #include "common/fonts.h"
 #include "common/placeform.h"
 #include "common/waitcursor.h"
@@ -152,6 +153,7 @@ void frmDB::Form_Load()
         item->setData(RecordRole, item->text());
         item->setText(item->text().left(Connections::VisibleLength));
     }
+    mLoadedRecords = entryRecords();
 
     txtInput[0]->setText(DB::CurrentUserId());
     txtInput[1]->setText(DB::CurrentPassword());
@@ -353,9 +355,23 @@ void frmDB::ConnectAndSaveList()
                                     Caption, Dialogs::Icon::Warning);
         return;
     }
-    const QString text = Connections::ListFileText(entryRecords(), identity, makeInitial,
-                                                   chkInput[0]->isChecked());
     try {
+        // Another Korvane may have saved the list since this dialog read it: read
+        // it again, under its lock, and keep what it added.
+        const Common::FileLock lock(path);
+        if (!lock.isLocked())
+            throw Common::RuntimeError(Common::ErrFileAccess, lock.errorString(),
+                                       QStringLiteral("frmDB"));
+        QStringList latest;
+        try {
+            latest = FileIO::ReadTextLines(path);
+        } catch (const Common::RuntimeError &error) {
+            if (error.number() != Common::ErrFileNotFound)
+                throw;
+        }
+        const QString text = Connections::ListFileText(
+            Connections::MergeRecords(mLoadedRecords, entryRecords(), latest), identity,
+            makeInitial, chkInput[0]->isChecked());
         // The list holds passwords: readable by its owner only.
         FileIO::WriteTextToFile(text, path, Common::FileAccess::OwnerOnly);
     } catch (const Common::RuntimeError &error) {

@@ -69,5 +69,6 @@ private:
     bool mFillFromList = false;
     bool mListChanged = false;
     bool mListUnreadable = false; ///< DB.ini exists but could not be read
+    QStringList mLoadedRecords;   ///< the records as read at load
     bool mActivated = false;
 };

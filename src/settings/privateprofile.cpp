@@ -1,5 +1,6 @@
 #include "settings/privateprofile.h"
 
+#include "common/filelock.h"
 #include "common/textcodec.h"
 
 #include <QFileInfo>
@@ -153,6 +154,12 @@ bool writeString(const QString &fileName,
         || !fitsOnOneLine(value) || key.contains(QLatin1Char('='))) {
         return false;
     }
+
+    // Another Korvane may be writing the same file: read and write it under its
+    // lock, so that the key it has just written is read back, and kept.
+    const Common::FileLock lock(fileName);
+    if (!lock.isLocked())
+        return false;
 
     QString text;
     // A file that exists but cannot be read must not be replaced by one key.

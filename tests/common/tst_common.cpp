@@ -1,6 +1,7 @@
 #include "common/appdir.h"
 #include "common/common.h"
 #include "common/errors.h"
+#include "common/filelock.h"
 #include "common/textcodec.h"
 
 #include "../filesizelimit.h"
@@ -35,6 +36,7 @@ private slots:
     void folderFactsFromDisk();
     void currentFoldersFollowKorvaneHome();
     void prepareFoldersMakesPrivateFoldersOrSaysWhy();
+    void fileLockTakesOverAbandonedLock();
     void lastErrorIsPerThreadRecord();
 };
 
@@ -351,6 +353,31 @@ void tst_Common::prepareFoldersMakesPrivateFoldersOrSaysWhy()
 
     const QStringList noHome = PrepareFileFolders({QString(), QString(), QString(), "no home"});
     QCOMPARE(noHome, QStringList{"no home"});
+}
+
+void tst_Common::fileLockTakesOverAbandonedLock()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("DB.ini");
+    {
+        const FileLock lock(path);
+        QVERIFY(lock.isLocked());
+        QVERIFY(QFile::exists(path + ".lock"));
+    }
+    QVERIFY(!QFile::exists(path + ".lock"));
+
+    // A program that crashed while writing left its lock: it must not stop every
+    // later write.
+    QFile abandoned(path + ".lock");
+    QVERIFY(abandoned.open(QIODevice::WriteOnly));
+    abandoned.write("999999999\nkorvane\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    abandoned.close();
+    QVERIFY(FileLock(path, 0).isLocked());
+
+    // A folder that cannot hold the lock says so instead of waiting.
+    const FileLock nowhere(dir.filePath("missing/DB.ini"));
+    QVERIFY(!nowhere.isLocked());
+    QVERIFY(!nowhere.errorString().isEmpty());
 }
 
 void tst_Common::lastErrorIsPerThreadRecord()

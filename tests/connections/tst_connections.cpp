@@ -55,10 +55,14 @@ private slots:
     void sortRecords();
     void listFileText_data();
     void listFileText();
+    void mergeRecords_data();
+    void mergeRecords();
 
     void dialogShowsListWithoutPasswords();
     void okConnectsAndSavesList_data();
     void okConnectsAndSavesList();
+    void okKeepsWhatAnotherKorvaneSaved_data();
+    void okKeepsWhatAnotherKorvaneSaved();
     void failedOkWritesOnlyAfterDelete_data();
     void failedOkWritesOnlyAfterDelete();
     void cancelRestoresPreviousConnection();
@@ -268,6 +272,46 @@ void tst_Connections::listFileText()
     QCOMPARE(ListFileText(records, identity, makeInitial, addToList), expected);
 }
 
+// Another Korvane saved the list while this one's dialog was open.
+void tst_Connections::mergeRecords_data()
+{
+    QTest::addColumn<QStringList>("loaded");
+    QTest::addColumn<QStringList>("edited");
+    QTest::addColumn<QStringList>("latest");
+    QTest::addColumn<QStringList>("merged");
+
+    const QString a0 = record("A", "S", "P", 0);
+    const QString a1 = record("A", "S", "P", 1);
+    const QString b0 = record("B", "S", "P", 0);
+    const QString c0 = record("C", "S", "P", 0);
+    const QString d1 = record("D", "S", "P", 1);
+    QTest::newRow("unchanged file")
+        << QStringList{a0, b0} << QStringList{b0, a0} << QStringList{a0, b0} << QStringList{b0, a0};
+    QTest::newRow("added elsewhere: after the dialog's, in file order")
+        << QStringList{a0} << QStringList{a0} << QStringList{d1, a0, c0} << QStringList{a0, d1, c0};
+    QTest::newRow("deleted elsewhere")
+        << QStringList{a0, b0} << QStringList{a0, b0} << QStringList{b0} << QStringList{b0};
+    QTest::newRow("deleted here stays deleted")
+        << QStringList{a0, b0} << QStringList{b0} << QStringList{a0, b0} << QStringList{b0};
+    QTest::newRow("flag changed elsewhere: the file's record")
+        << QStringList{a0, b0} << QStringList{a0, b0} << QStringList{a1, b0} << QStringList{a1, b0};
+    QTest::newRow("same identity in other letter case is the same connection")
+        << QStringList{} << QStringList{a0} << QStringList{record("a", "s", "p", 0)}
+        << QStringList{record("a", "s", "p", 0)};
+    QTest::newRow("file gone: only what the dialog never read")
+        << QStringList{a0} << QStringList{a0} << QStringList{} << QStringList{};
+    QTest::newRow("blank lines of the file passed over")
+        << QStringList{} << QStringList{} << QStringList{"", "   ", c0} << QStringList{c0};
+}
+
+void tst_Connections::mergeRecords()
+{
+    QFETCH(QStringList, loaded);
+    QFETCH(QStringList, edited);
+    QFETCH(QStringList, latest);
+    QTEST(MergeRecords(loaded, edited, latest), "merged");
+}
+
 // The list shows the user ID and server name only: the password reaches neither
 // the screen nor assistive technology, and the password box shows stars.
 void tst_Connections::dialogShowsListWithoutPasswords()
@@ -363,6 +407,41 @@ void tst_Connections::okConnectsAndSavesList()
     QCOMPARE(DB::CurrentUserId(), user.toUpper());
     QCOMPARE(DB::CurrentIsInitial(), qint16(makeInitial));
     QVERIFY(mDialogs->messages.isEmpty());
+}
+
+void tst_Connections::okKeepsWhatAnotherKorvaneSaved_data()
+{
+    QTest::addColumn<bool>("makeInitial");
+    QTest::addColumn<QStringList>("lines");
+    const QString a = record("A", "LITE", "P", 0);
+    QTest::newRow("registered") << false
+                                << QStringList{a, record("C", "LITE", "P", 1),
+                                               record("SCOTT", "LITE", "TIGER", 0)};
+    QTest::newRow("registered as start-up")
+        << true << QStringList{a, record("C", "LITE", "P", 0), record("SCOTT", "LITE", "TIGER", 1)};
+}
+
+void tst_Connections::okKeepsWhatAnotherKorvaneSaved()
+{
+    QFETCH(bool, makeInitial);
+    QFETCH(QStringList, lines);
+    writeList({record("A", "LITE", "P", 0), record("B", "LITE", "P", 0)});
+    const auto dialog = openDialog();
+    QCOMPARE(dialog->lstDB->count(), 2);
+
+    // The other program deleted B and saved C as its start-up connection.
+    writeList({record("A", "LITE", "P", 0), record("C", "LITE", "P", 1)});
+    dialog->txtInput[0]->setText("SCOTT");
+    dialog->txtInput[1]->setText("TIGER");
+    dialog->txtInput[2]->setText("LITE");
+    dialog->chkInput[0]->setChecked(true);
+    dialog->chkInput[1]->setChecked(makeInitial);
+    QTest::mouseClick(dialog->cmdButton[1], Qt::LeftButton);
+
+    QVERIFY(mDialogs->messages.isEmpty());
+    QCOMPARE(readBytes(path("DB.ini")), (lines.join("\r\n") + "\r\n\r\n").toUtf8());
+    // The lock was released.
+    QCOMPARE(QDir(mHome->path()).entryList({"*.lock"}, QDir::Files | QDir::Hidden), QStringList());
 }
 
 void tst_Connections::failedOkWritesOnlyAfterDelete_data()
