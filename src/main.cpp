@@ -81,7 +81,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
     // Lets a Wayland desktop match the window to the menu entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvane.korvane"));
 
     // Korvane still runs without its folders; it only cannot keep its files.
     const QStringList folderProblems = Common::PrepareFileFolders(Common::CurrentFileFolders());
