@@ -158,6 +158,7 @@ int main(int argc, char **argv)
     }
     window.txtWindow->setPlainText(QStringLiteral("select * from t"));
 
+    const qint64 residentBefore = memoryKb("VmRSS:");
     QList<double> ours, theirs, ratios;
     qint64 cellBytes = 0;
     for (int run = 0; run < runs; ++run) {
@@ -175,6 +176,13 @@ int main(int argc, char **argv)
     const SQLEdit::RowStore &store = window.resultModel()->store();
     cellBytes = store.overheadBytes();
     const qint64 cells = store.rowCount() * store.columnCount();
+    // What the process holds for the rows, beyond their UTF-16 text.
+    qint64 textBytes = 0;
+    for (qsizetype row = 0; row < store.rowCount(); ++row)
+        for (int column = 0; column < store.columnCount(); ++column)
+            if (!store.isNull(row, column))
+                textBytes += store.cell(row, column).size() * 2;
+    const qint64 residentGrowth = (memoryKb("VmRSS:") - residentBefore) * 1024;
 
     // Scrolling to the end and selecting every row on the full result.
     QElapsedTimer timer;
@@ -191,6 +199,10 @@ int main(int argc, char **argv)
     std::printf("row store: %.1f bytes a cell beyond the text; resident %lld kB, peak %lld kB\n",
                 cells ? double(cellBytes) / double(cells) : 0.0, memoryKb("VmRSS:"),
                 memoryKb("VmHWM:"));
+    std::printf("process: resident grew by %lld kB for %lld kB of text: %.1f bytes a cell beyond "
+                "the text\n",
+                residentGrowth / 1024, textBytes / 1024,
+                cells ? double(residentGrowth - textBytes) / double(cells) : 0.0);
     std::printf("scroll to the end %lld ms, select all %lld ms\n", scroll, select);
     DB::DisconnectDatabase();
     return 0;
