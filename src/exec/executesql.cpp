@@ -163,6 +163,7 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
         window.lvwWindow->hide();
 
         RowStore &store = model.store();
+        RowStore next;
         QElapsedTimer slice;
         while (!dynaset.isEof()) {
             if (!slice.isValid() || slice.elapsed() >= SliceMilliseconds) {
@@ -176,13 +177,18 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
                 AbortRequested = false;
                 break;
             }
-            RowStore batch;
-            batch.clear(store.columnCount());
-            batch.setExpectedBlockText(store.lastBlockText());
+            // While the rows of one batch are read on the connection's thread,
+            // the next batch's memory is made ready here.
+            RowStore batch = std::move(next);
+            if (batch.columnCount() != store.columnCount())
+                batch.clear(store.columnCount());
             StoreSink sink(batch);
             bool cancelled = false;
             try {
-                dynaset.readRows(sink, BatchRows, &cancelled);
+                dynaset.readRows(sink, BatchRows, &cancelled, [&] {
+                    next.clear(store.columnCount());
+                    next.prepareFirstBlock(store.lastBlockText() + store.lastBlockText() / 8);
+                });
             } catch (const Common::RuntimeError &) {
                 count += batch.rowCount(); // the rows before the failing one stay
                 store.append(std::move(batch));

@@ -70,11 +70,27 @@ void RowStore::addNull()
     block.ends.push_back(quint32(block.text.size()) | NullBit);
 }
 
+void RowStore::prepareFirstBlock(qsizetype characters)
+{
+    Q_ASSERT(mBlocks.empty());
+    mBlocks.emplace_back();
+    Block &block = mBlocks.back();
+    block.text.resize(qMin(characters, MaxBlockText));
+    std::fill_n(block.text.data(), block.text.size(), QChar());
+    block.text.resize(0); // the room stays
+    block.ends.resize(size_t(RowsPerBlock) * size_t(qMax(mColumnCount, 1)));
+    block.ends.clear();
+    mFirstRows.push_back(mRowCount);
+    mRowsInLastBlock = 0;
+}
+
 void RowStore::append(RowStore &&rows)
 {
     Q_ASSERT(rows.mColumnCount == mColumnCount || rows.mRowCount == 0);
     for (size_t i = 0; i < rows.mBlocks.size(); ++i) {
         Block &block = rows.mBlocks[i];
+        if (block.ends.empty())
+            continue; // made ready, never filled
         // A block that is kept for good gives back room it will never use, when
         // that is worth a copy of the block.
         if (block.text.capacity() - block.text.size() > block.text.size() / 4)
@@ -84,7 +100,7 @@ void RowStore::append(RowStore &&rows)
         mFirstRows.push_back(mRowCount + rows.mFirstRows[i]);
         mBlocks.push_back(std::move(block));
     }
-    if (!rows.mBlocks.empty())
+    if (rows.mRowCount > 0)
         mRowsInLastBlock = rows.mRowsInLastBlock;
     mRowCount += rows.mRowCount;
     rows.clear(rows.mColumnCount);

@@ -30,6 +30,10 @@ public:
     void addUtf8Cell(QByteArrayView text);
     void addNull();
 
+    /// Makes the first block, with room for the given text and a whole block
+    /// of cells, and touches that memory: a store filled on one thread can be
+    /// made ready on another, which then pays for the fresh memory meanwhile.
+    void prepareFirstBlock(qsizetype characters);
     /// Moves the rows of another store (of the same columns) after these.
     void append(RowStore &&rows);
     /// The text a new store's first block makes room for before it grows: a

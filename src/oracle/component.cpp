@@ -173,7 +173,10 @@ void Dynaset::moveNext()
         SettleCellValue(value, keep);
 }
 
-qsizetype Dynaset::readRows(RowSink &sink, qsizetype maxRows, bool *cancelled)
+qsizetype Dynaset::readRows(RowSink &sink,
+                            qsizetype maxRows,
+                            bool *cancelled,
+                            const std::function<void()> &meanwhile)
 {
     *cancelled = false;
     if (mEof || maxRows <= 0)
@@ -187,9 +190,10 @@ qsizetype Dynaset::readRows(RowSink &sink, qsizetype maxRows, bool *cancelled)
         else
             sink.addValue(value);
     }
-    const qsizetype rows = 1
-                           + mConnection->readRows(mTicket, sink, maxRows - 1,
-                                                   mOptions & KeepTrailingBlanks, cancelled);
+    const qsizetype rows
+        = 1
+          + mConnection->readRows(mTicket, sink, maxRows - 1, mOptions & KeepTrailingBlanks,
+                                  cancelled, meanwhile);
     if (*cancelled) {
         mEof = true;
         mValues.clear();

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -124,7 +125,11 @@ public:
     /// when a cancel stopped the query: then *cancelled is set and the dynaset
     /// is at its end. Raises when a row cannot be read, after handing on the
     /// rows before it.
-    qsizetype readRows(RowSink &sink, qsizetype maxRows, bool *cancelled);
+    /// Meanwhile, when given, runs on the calling thread while the rows are read.
+    qsizetype readRows(RowSink &sink,
+                       qsizetype maxRows,
+                       bool *cancelled,
+                       const std::function<void()> &meanwhile = {});
 
 private:
     std::shared_ptr<Connection> mConnection;

@@ -66,13 +66,17 @@ bool Connection::fetchRow(quint64 ticket, QVariantList *values)
     return row;
 }
 
-qsizetype Connection::readRows(
-    quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled)
+qsizetype Connection::readRows(quint64 ticket,
+                               RowSink &sink,
+                               qsizetype maxRows,
+                               bool keepTrailingBlanks,
+                               bool *cancelled,
+                               const std::function<void()> &meanwhile)
 {
     qsizetype rows = 0;
     mThread.runStatement(
         [&] { rows = mCore->readRows(ticket, sink, maxRows, keepTrailingBlanks, cancelled); },
-        statement(true), [this] { mCore->cancel(); });
+        statement(true), [this] { mCore->cancel(); }, meanwhile);
     return rows;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 namespace Ora {
@@ -37,8 +38,13 @@ public:
     qint32 execute(const QString &sql);
     quint64 openQuery(const QString &sql, QStringList *columnNames);
     bool fetchRow(quint64 ticket, QVariantList *values);
-    qsizetype readRows(
-        quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled);
+    /// Meanwhile, when given, runs on the calling thread while the rows are read.
+    qsizetype readRows(quint64 ticket,
+                       RowSink &sink,
+                       qsizetype maxRows,
+                       bool keepTrailingBlanks,
+                       bool *cancelled,
+                       const std::function<void()> &meanwhile = {});
     void closeQuery(quint64 ticket);
     void stopQuery();
 

@@ -1,6 +1,9 @@
 #include "oracle/sqlthread.h"
 
+#include <QScopeGuard>
+
 #include <chrono>
+#include <future>
 
 namespace Ora {
 
@@ -93,26 +96,49 @@ void SqlThread::run(const std::function<void()> &task)
 
 void SqlThread::runStatement(const std::function<void()> &task,
                              const RunningStatement &statement,
-                             const std::function<void()> &cancel)
+                             const std::function<void()> &cancel,
+                             const std::function<void()> &meanwhile)
 {
     StatementWait *wait = CurrentWait;
-    if (!wait || std::this_thread::get_id() == mThread.get_id()) {
-        run(task);
+    if (std::this_thread::get_id() == mThread.get_id()) {
+        task();
+        if (meanwhile)
+            meanwhile();
         return;
     }
     Job job{task, nullptr, false};
     post(&job);
+    // The job and the cancel refer to this frame: whatever happens here, they
+    // end before it does. A cancel goes out on a thread of its own, as reaching
+    // the server may take a while, and the window keeps being served meanwhile.
+    std::future<void> cancelling;
+    const auto waitForEnd = [&] {
+        std::unique_lock lock(mMutex);
+        mDone.wait(lock, [&job] { return job.done; });
+        lock.unlock();
+        if (cancelling.valid())
+            cancelling.wait();
+    };
+    auto finish = qScopeGuard(waitForEnd);
+    if (meanwhile)
+        meanwhile();
     std::unique_lock lock(mMutex);
-    if (!mDone.wait_for(lock, QuietWait, [&job] { return job.done; })) {
+    if (wait && !mDone.wait_for(lock, QuietWait, [&job] { return job.done; })) {
         while (!job.done) {
             // The wait handles the window's events: never while holding the lock.
             lock.unlock();
-            if (wait->poll(statement))
-                cancel();
+            const bool cancelAsked = wait->poll(statement);
+            if (cancelAsked
+                && (!cancelling.valid()
+                    || cancelling.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
+                cancelling = std::async(std::launch::async, cancel);
             lock.lock();
             mDone.wait_for(lock, PollInterval, [&job] { return job.done; });
         }
     }
+    lock.unlock();
+    finish.dismiss();
+    waitForEnd();
     if (job.error)
         std::rethrow_exception(job.error);
 }

@@ -64,10 +64,12 @@ public:
 
     /// Runs a statement's task: like run, but once it takes longer than a moment
     /// the installed StatementWait (if any) is polled, and cancel is called on
-    /// this thread each time the wait asks for it.
+    /// this thread each time the wait asks for it. Meanwhile, when given, runs
+    /// on this thread while the task runs there, before the waiting begins.
     void runStatement(const std::function<void()> &task,
                       const RunningStatement &statement,
-                      const std::function<void()> &cancel);
+                      const std::function<void()> &cancel,
+                      const std::function<void()> &meanwhile = {});
 
 private:
     struct Job

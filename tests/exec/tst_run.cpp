@@ -150,17 +150,21 @@ void tst_Run::formatCellValue()
 void tst_Run::rowStoreKeepsEveryCell_data()
 {
     // Rows added one by one, or in batches moved into the store as the fill
-    // does (batch sizes, then the rest one by one).
+    // does (batch sizes, then the rest one by one), their memory made ready
+    // beforehand or not.
     QTest::addColumn<QList<int>>("batches");
-    QTest::newRow("row by row") << QList<int>();
-    QTest::newRow("whole blocks") << QList<int>({4096, 4096});
-    QTest::newRow("uneven batches") << QList<int>({1, 0, 4095, 3, 4999});
-    QTest::newRow("one batch of all") << QList<int>({10000});
+    QTest::addColumn<bool>("prepared");
+    QTest::newRow("row by row") << QList<int>() << false;
+    QTest::newRow("whole blocks") << QList<int>({4096, 4096}) << false;
+    QTest::newRow("uneven batches") << QList<int>({1, 0, 4095, 3, 4999}) << false;
+    QTest::newRow("prepared batches, some empty") << QList<int>({0, 1, 4095, 0, 4999}) << true;
+    QTest::newRow("one batch of all") << QList<int>({10000}) << true;
 }
 
 void tst_Run::rowStoreKeepsEveryCell()
 {
     QFETCH(QList<int>, batches);
+    QFETCH(bool, prepared);
     const QString japanese = QString::fromUtf8("社員名");
     const QString longText(100000, QChar(0x3042));
     // Rows of batches take their texts in UTF-8, as from SQLite.
@@ -182,6 +186,10 @@ void tst_Run::rowStoreKeepsEveryCell()
         RowStore batch;
         batch.clear(3);
         batch.setExpectedBlockText(store.lastBlockText());
+        if (prepared) {
+            batch.prepareFirstBlock(100000);
+            QVERIFY(batch.overheadBytes() >= 200000); // the room stays for the rows
+        }
         for (int i = 0; i < size; ++i)
             addRow(batch, next++, true);
         store.append(std::move(batch));
