@@ -58,9 +58,16 @@ void RowStore::addUtf8Cell(QByteArrayView text)
     // UTF-8 has bytes, and the text is cut back to what the decoder wrote.
     Block &block = mBlocks.back();
     const qsizetype size = block.text.size();
-    block.text.resize(size + mUtf8.requiredSpace(text.size()));
-    const QChar *end = mUtf8.appendToBuffer(block.text.data() + size, text);
-    block.text.resize(end - block.text.constData());
+    const qsizetype room = mUtf8.requiredSpace(text.size());
+    if (size + room > block.text.capacity()) {
+        // Near the end of the block's room the text goes through a string of
+        // its own, so that the block grows only by what the text needs.
+        block.text.append(QString::fromUtf8(text));
+    } else {
+        block.text.resize(size + room);
+        const QChar *end = mUtf8.appendToBuffer(block.text.data() + size, text);
+        block.text.resize(end - block.text.constData());
+    }
     block.ends.push_back(quint32(block.text.size()));
 }
 
