@@ -134,6 +134,14 @@ QStringView RowStore::cell(qsizetype row, int column) const
     return QStringView(block.text).mid(begin, end - begin);
 }
 
+RowStore::RowCells RowStore::cells(qsizetype row) const
+{
+    qsizetype index = 0;
+    const Block &block = blockOf(row, &index);
+    const quint32 begin = index == 0 ? 0 : block.ends[size_t(index - 1)] & ~NullBit;
+    return RowCells(block.text.constData(), block.ends.data() + index, begin);
+}
+
 bool RowStore::isNull(qsizetype row, int column) const
 {
     qsizetype index = 0;

@@ -46,6 +46,10 @@ public:
     QStringView cell(qsizetype row, int column) const;
     bool isNull(qsizetype row, int column) const;
 
+    class RowCells;
+    /// The cells of one row, found once for all its columns.
+    RowCells cells(qsizetype row) const;
+
     /// Memory held beyond the UTF-16 text of the cells, in bytes (for measuring).
     qsizetype overheadBytes() const;
 
@@ -68,6 +72,37 @@ private:
     qsizetype mRowsInLastBlock = 0;
     qsizetype mExpectedBlockText = 0;
     QStringDecoder mUtf8{QStringDecoder::Utf8, QStringConverter::Flag::Stateless};
+};
+
+/// One row of a store, for reading all its cells without looking the row up
+/// per cell. Valid while the store is not changed.
+class RowStore::RowCells
+{
+public:
+    /// The cell's text: empty for NULL (unlike RowStore::cell).
+    QStringView text(int column) const
+    {
+        const quint32 begin = column == 0 ? mBegin : mEnds[column - 1] & ~NullBit;
+        return QStringView(mText + begin, qsizetype((mEnds[column] & ~NullBit) - begin));
+    }
+    bool isNull(int column) const { return mEnds[column] & NullBit; }
+    /// The characters of all the row's cells together.
+    qsizetype textSize(int columnCount) const
+    {
+        return columnCount == 0 ? 0 : qsizetype((mEnds[columnCount - 1] & ~NullBit) - mBegin);
+    }
+
+private:
+    friend class RowStore;
+    RowCells(const QChar *text, const quint32 *ends, quint32 begin)
+        : mText(text)
+        , mEnds(ends)
+        , mBegin(begin)
+    {}
+
+    const QChar *mText;
+    const quint32 *mEnds; // of the row's cells
+    quint32 mBegin;       // where the row's first cell starts
 };
 
 /// The result list's model: the column names and the rows of the last query.

@@ -367,13 +367,14 @@ void tst_Exec::logsRaiseWhenTheirFolderCannotExist()
 }
 
 int runExecutionTests(int argc, char **argv);
+int runCopyTests(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     tst_Exec test;
     const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runExecutionTests(argc, argv);
+    return failed + runExecutionTests(argc, argv) + runCopyTests(argc, argv);
 }
 
 #include "tst_exec.moc"
