@@ -1,17 +1,21 @@
 // Fills the result list with a large query through the real path (component
 // layer, row store, model, view attached, offscreen) and times it beside the
 // database's own command-line client reading the same rows, in the same run.
+// Then every row is selected and copied to the clipboard (Ctrl+C's routine),
+// timed beside the client writing the same rows as CSV.
 //
 //   bench_fill [rows] [runs]          SQLite (needs the sqlite3 command)
 //   scripts/with-postgres bench_fill --pg [rows] [runs]   PostgreSQL (needs psql)
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
+#include "exec/copyresultrows.h"
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
 #include "oracle/db.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,6 +23,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTableView>
 
 #include <algorithm>
@@ -204,6 +209,28 @@ int main(int argc, char **argv)
                 residentGrowth / 1024, textBytes / 1024,
                 cells ? double(residentGrowth - textBytes) / double(cells) : 0.0);
     std::printf("scroll to the end %lld ms, select all %lld ms\n", scroll, select);
+    std::fflush(stdout);
+
+    // Copying every row, beside the client writing them as CSV.
+    const QString csvReference
+        = postgres ? QString(reference).replace(QLatin1String("-At -c"), QLatin1String("--csv -c"))
+                   : QStringLiteral("sqlite3 -csv '%1' 'select * from t' > /dev/null").arg(dbPath);
+    QList<double> copies, csvTimes, copyRatios;
+    qsizetype copiedChars = 0;
+    for (int run = 0; run < runs; ++run) {
+        csvTimes << timeCommand(csvReference);
+        timer.restart();
+        SQLEdit::CopyResultRows(window);
+        copies << timer.elapsed() / 1000.0;
+        copyRatios << copies.last() / csvTimes.last();
+        copiedChars = QGuiApplication::clipboard()->text().size();
+        std::printf("run %d: copy %.3f s, reference %.3f s, ratio %.2f, %lld characters; %s\n",
+                    run + 1, copies.last(), csvTimes.last(), copyRatios.last(),
+                    qlonglong(copiedChars), qPrintable(window.staMsg->currentMessage()));
+        std::fflush(stdout);
+    }
+    std::printf("median: copy %.3f s, reference %.3f s, ratio %.2f\n", median(copies),
+                median(csvTimes), median(copyRatios));
     DB::DisconnectDatabase();
     return 0;
 }
