@@ -101,9 +101,12 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
     // only shortens it) and cut to what was written.
     const qsizetype perRow = columns * (format.before.size() + format.after.size())
                              + (columns - 1) * format.separator.size() + 2;
+    // Rows the store does not hold (yet) are not read.
+    const auto lastRow
+        = [&store](const RowRange &range) { return qMin(range.last, store.rowCount() - 1); };
     qsizetype size = 0;
     for (const RowRange &range : rows) {
-        for (qsizetype row = range.first; row <= range.last; ++row)
+        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row)
             size += store.cells(row).textSize(columns) + perRow;
     }
     if (size == 0)
@@ -121,7 +124,7 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
     const QStringView lineEnd = u"\r\n";
 
     for (const RowRange &range : rows) {
-        for (qsizetype row = range.first; row <= range.last; ++row) {
+        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row) {
             const RowStore::RowCells cells = store.cells(row);
             for (int column = 0; column < columns; ++column) {
                 if (column > 0)
