@@ -124,8 +124,8 @@ void tst_Copy::copiedText_data()
     const QString nulls = "select 値 from t_copy order by id";
     QTest::newRow("tab, enclosed, both blanks trimmed, NULL empty")
         << rows << "0" << QStringList{"1", "", "0", "\"", "\"", "2"} << "\"A\"\t\"\"\t\"B\"" << 1;
-    QTest::newRow("comma, enclosed, blanks kept")
-        << rows << "0,1" << QStringList{"0", "", "0", "\"", "\"", "3"}
+    QTest::newRow("comma, enclosed, unknown blank mode keeps blanks")
+        << rows << "0,1" << QStringList{"0", "", "0", "\"", "\"", "7"}
         << "\"A\",\"\",\"  B  \"\r\n\"日本語\",\"\",\" 　値　 \"" << 2;
     QTest::newRow("semicolon, not enclosed, leading blanks trimmed")
         << rows << "1" << QStringList{"2", "", "1", "\"", "\"", "0"} << "日本語;;値　 " << 1;
@@ -138,8 +138,6 @@ void tst_Copy::copiedText_data()
                                   << "A  B  " << 1;
     QTest::newRow("unknown separator, unknown enclosing value")
         << rows << "0" << QStringList{"-1", ",", "2", "\"", "\"", "2"} << "AB" << 1;
-    QTest::newRow("unknown blank mode keeps blanks")
-        << rows << "1" << QStringList{"1", "", "1", "", "", "7"} << "日本語\t\t 　値　 " << 1;
     QTest::newRow("values unescaped; text <NULL> is kept")
         << rows << "2" << QStringList{"0", "", "1", "", "", "3"} << "<NULL>,x,\"y\", \tタブ\n "
         << 1;
