@@ -115,6 +115,8 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
     text.resize(size);
     QChar *out = text.data();
     const auto put = [&out](QStringView part) {
+        if (part.isEmpty())
+            return; // an empty view may have no data at all
         std::memcpy(static_cast<void *>(out), part.data(), size_t(part.size()) * sizeof(QChar));
         out += part.size();
     };
