@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 
 namespace SQLEdit {
 
@@ -16,6 +17,8 @@ QString FormatCellValue(const QVariant &value)
         return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
     case QMetaType::QDateTime:
         return value.toDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    case QMetaType::Double:
+        return FormatReal(value.toDouble());
     case QMetaType::QByteArray:
         // Bytes need not be text in any encoding: shown in a form that reads the
         // same whatever they hold.
@@ -23,6 +26,11 @@ QString FormatCellValue(const QVariant &value)
     default:
         return value.toString();
     }
+}
+
+QString FormatReal(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 } // namespace SQLEdit

@@ -10,4 +10,8 @@ namespace SQLEdit {
 /// and two hexadecimal digits a byte; everything else in its plain text form.
 QString FormatCellValue(const QVariant &value);
 
+/// A real number as FormatCellValue shows it: the shortest text that reads
+/// back as the same number.
+QString FormatReal(double value);
+
 } // namespace SQLEdit

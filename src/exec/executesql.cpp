@@ -67,16 +67,20 @@ public:
     void addNull() override { mStore.addNull(); }
     void addText(QStringView text) override { mStore.addCell(text); }
     void addUtf8Text(QByteArrayView text) override { mStore.addUtf8Cell(text); }
-    void addValue(const QVariant &value) override
+    void addInteger(qint64 value) override
     {
         // Integers, the most common values after texts, without a string apiece.
-        if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int) {
-            char digits[24];
-            const auto end = std::to_chars(digits, digits + sizeof digits, value.toLongLong()).ptr;
-            mStore.addCell(QLatin1StringView(digits, end - digits));
-        } else {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        mStore.addCell(QLatin1StringView(digits, end - digits));
+    }
+    void addReal(double value) override { mStore.addCell(FormatReal(value)); }
+    void addValue(const QVariant &value) override
+    {
+        if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+            addInteger(value.toLongLong());
+        else
             mStore.addCell(FormatCellValue(value));
-        }
     }
 
 private:

@@ -535,10 +535,10 @@ qsizetype ConnectionCore::readSqliteRows(RowSink &sink,
                 sink.addNull();
                 break;
             case SQLITE_INTEGER:
-                sink.addValue(QVariant(qint64(sqlite3_column_int64(statement, i))));
+                sink.addInteger(sqlite3_column_int64(statement, i));
                 break;
             case SQLITE_FLOAT:
-                sink.addValue(QVariant(sqlite3_column_double(statement, i)));
+                sink.addReal(sqlite3_column_double(statement, i));
                 break;
             case SQLITE_BLOB:
                 sink.addValue(QVariant(

@@ -23,6 +23,9 @@ public:
     /// removed unless they are kept. A sink that stores its own text can decode
     /// it in place instead of through a string made for each value.
     virtual void addUtf8Text(QByteArrayView text) { addText(QString::fromUtf8(text)); }
+    /// Integers and reals, which a sink may write without a QVariant apiece.
+    virtual void addInteger(qint64 value) { addValue(QVariant(value)); }
+    virtual void addReal(double value) { addValue(QVariant(value)); }
     /// Any other value, never null and never text.
     virtual void addValue(const QVariant &value) = 0;
 };

@@ -134,6 +134,11 @@ void tst_Run::formatCellValue_data()
     QTest::newRow("null") << QVariant(QMetaType::fromType<QString>()) << "<NULL>";
     QTest::newRow("empty text") << QVariant(QString("")) << "";
     QTest::newRow("number") << QVariant(12.5) << "12.5";
+    // Reals in the shortest text that reads back as the same number.
+    QTest::newRow("third") << QVariant(1.0 / 3) << "0.3333333333333333";
+    QTest::newRow("large real") << QVariant(1e20) << "1e+20";
+    QTest::newRow("whole real") << QVariant(100000.0) << "1e+05";
+    QTest::newRow("integer") << QVariant(qint64(-9007199254740993)) << "-9007199254740993";
     QTest::newRow("date") << QVariant(QDate(2026, 1, 5)) << "2026/01/05";
     QTest::newRow("date and time")
         << QVariant(QDateTime(QDate(2026, 1, 5), QTime(9, 8, 7))) << "2026/01/05 09:08:07";
