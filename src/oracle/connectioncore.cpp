@@ -373,6 +373,12 @@ static void SendValue(RowSink &sink, const QVariant &value, bool keepTrailingBla
     } else if (value.typeId() == QMetaType::QString) {
         const QString &text = *static_cast<const QString *>(value.constData());
         sink.addText(keepTrailingBlanks ? QStringView(text) : TrimTrailingBlanks(text));
+    } else if (value.typeId() == QMetaType::Double) {
+        sink.addReal(*static_cast<const double *>(value.constData()));
+    } else if (value.typeId() == QMetaType::LongLong) {
+        sink.addInteger(*static_cast<const qlonglong *>(value.constData()));
+    } else if (value.typeId() == QMetaType::Int) {
+        sink.addInteger(*static_cast<const int *>(value.constData()));
     } else {
         sink.addValue(value);
     }
