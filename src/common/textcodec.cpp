@@ -31,7 +31,7 @@ QByteArray EncodeText(const QString &text)
     return text.toUtf8();
 }
 
-bool ReadTextFile(const QString &path, QString *text)
+bool ReadTextFile(const QString &path, QString *text, bool *isText)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -39,7 +39,7 @@ bool ReadTextFile(const QString &path, QString *text)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return false;
-    *text = DecodeText(bytes);
+    *text = DecodeText(bytes, isText);
     return true;
 }
 

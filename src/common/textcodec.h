@@ -14,8 +14,9 @@ QString DecodeText(const QByteArray &bytes, bool *ok = nullptr);
 /// Encodes text for writing: always UTF-8.
 QByteArray EncodeText(const QString &text);
 
-/// Reads a whole text file; false when it cannot be opened or read.
-bool ReadTextFile(const QString &path, QString *text);
+/// Reads a whole text file; false when it cannot be opened or read. *isText, when
+/// given, says whether the bytes were UTF-8 or Shift_JIS (see DecodeText).
+bool ReadTextFile(const QString &path, QString *text, bool *isText = nullptr);
 
 /// Who may read a file the program writes: the user's default (the umask, or the
 /// old file's permissions), or its owner only, for files that hold passwords.

@@ -108,7 +108,63 @@ bool fitsOnOneLine(const QString &text)
     return !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'));
 }
 
+// The value as a C string would hold it: up to its first NUL character.
+QString storedValue(const QString &value)
+{
+    return value.left(value.indexOf(QChar(0)));
+}
+
+bool hasOuterBlanks(const QString &text)
+{
+    return !text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()));
+}
+
+// Whether a file can hold the key so that reading it gives the names and the
+// value back: a line break would turn the text into other lines, a lone
+// surrogate has no UTF-8 form, blanks around a name are not part of it when it is
+// read, a ']' ends a section name, an '=' ends a key, and a key line starting
+// with ';' or '[' is a comment or a section.
+bool canHold(const QString &section, const QString &key, const QString &value)
+{
+    const QString stored = storedValue(value);
+    for (const QString *text : {&section, &key, &stored}) {
+        if (!fitsOnOneLine(*text) || !text->isValidUtf16())
+            return false;
+    }
+    return !section.contains(QLatin1Char(']')) && !hasOuterBlanks(section)
+           && !key.contains(QLatin1Char('=')) && !key.startsWith(QLatin1Char(';'))
+           && !key.startsWith(QLatin1Char('[')) && !hasOuterBlanks(key);
+}
+
 } // namespace
+
+std::optional<QString> findString(const QString &text, const QString &section, const QString &key)
+{
+    const Location found = locate(splitLines(text), section, key);
+    if (found.key < 0)
+        return std::nullopt;
+    return found.value;
+}
+
+std::optional<QString>
+setString(const QString &text, const QString &section, const QString &key, const QString &value)
+{
+    if (!canHold(section, key, value))
+        return std::nullopt;
+
+    QStringList lines = splitLines(text);
+    const Location found = locate(lines, section, key);
+    const QString entry = key + QLatin1Char('=') + storedValue(value);
+    if (found.header < 0) {
+        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+    } else if (found.key >= 0) {
+        lines[found.key] = entry;
+    } else {
+        lines.insert((found.lastKey >= 0 ? found.lastKey : found.header) + 1, entry);
+    }
+    const QString lineEnd = QStringLiteral("\r\n");
+    return lines.join(lineEnd) + lineEnd;
+}
 
 std::optional<QString>
 readString(const QString &fileName, const QString &section, const QString &key)
@@ -116,16 +172,11 @@ readString(const QString &fileName, const QString &section, const QString &key)
     QString text;
     if (!Common::ReadTextFile(fileName, &text))
         return std::nullopt;
-    const Location found = locate(splitLines(text), section, key);
-    if (found.key < 0)
-        return std::nullopt;
-    return found.value;
+    return findString(text, section, key);
 }
 
-qint32
-readInt(const QString &fileName, const QString &section, const QString &key, qint32 defaultValue)
+qint32 toInt(const std::optional<QString> &text, qint32 defaultValue)
 {
-    const std::optional<QString> text = readString(fileName, section, key);
     if (!text || text->isEmpty())
         return defaultValue;
 
@@ -143,17 +194,19 @@ readInt(const QString &fileName, const QString &section, const QString &key, qin
     return qint32(negative ? -number : number);
 }
 
+qint32
+readInt(const QString &fileName, const QString &section, const QString &key, qint32 defaultValue)
+{
+    return toInt(readString(fileName, section, key), defaultValue);
+}
+
 bool writeString(const QString &fileName,
                  const QString &section,
                  const QString &key,
                  const QString &value)
 {
-    // A line break or an '=' in the key would let the text turn into other
-    // keys and sections when the file is read again.
-    if (fileName.isEmpty() || !fitsOnOneLine(section) || !fitsOnOneLine(key)
-        || !fitsOnOneLine(value) || key.contains(QLatin1Char('='))) {
+    if (fileName.isEmpty() || !canHold(section, key, value))
         return false;
-    }
 
     // Another Korvane may be writing the same file: read and write it under its
     // lock, so that the key it has just written is read back, and kept.
@@ -162,23 +215,13 @@ bool writeString(const QString &fileName,
         return false;
 
     QString text;
-    // A file that exists but cannot be read must not be replaced by one key.
-    if (QFileInfo::exists(fileName) && !Common::ReadTextFile(fileName, &text))
+    // A file that exists but cannot be read must not be replaced by one key, nor
+    // one that is not text, whose bytes would not survive decoding.
+    bool isText = true;
+    if (QFileInfo::exists(fileName) && (!Common::ReadTextFile(fileName, &text, &isText) || !isText))
         return false;
-
-    QStringList lines = splitLines(text);
-    const Location found = locate(lines, section, key);
-    const QString entry = key + QLatin1Char('=') + value;
-    if (found.header < 0) {
-        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
-    } else if (found.key >= 0) {
-        lines[found.key] = entry;
-    } else {
-        lines.insert((found.lastKey >= 0 ? found.lastKey : found.header) + 1, entry);
-    }
-
-    const QString lineEnd = QStringLiteral("\r\n");
-    return Common::WriteTextFile(fileName, lines.join(lineEnd) + lineEnd);
+    const std::optional<QString> updated = setString(text, section, key, value);
+    return updated && Common::WriteTextFile(fileName, *updated);
 }
 
 } // namespace PrivateProfile

@@ -263,6 +263,11 @@ void tst_Settings::write_data()
     QTest::newRow("LF file gets CR LF") << QByteArray("[A]\nX=1\n") << "A"
                                         << "Y"
                                         << "2" << QByteArray("[A]\r\nX=1\r\nY=2\r\n");
+    // A value is a C string, as the profile functions take it: the rest after a NUL
+    // (a buffer read back from GetPrivateInifileString) is not written.
+    QTest::newRow("value ends at NUL")
+        << QByteArray("[A]\r\nX=1\r\n") << "A"
+        << "X" << QString("2") + QChar(0) + "\r\n[A]\r\nX=3" << QByteArray("[A]\r\nX=2\r\n");
     QTest::newRow("Shift_JIS file rewritten in UTF-8")
         << QByteArray("[A]\r\nX=\x82\xa0\r\n") << "A"
         << "Y" << QString::fromUtf8("い") << QString::fromUtf8("[A]\r\nX=あ\r\nY=い\r\n").toUtf8();
@@ -341,6 +346,35 @@ void tst_Settings::writeRefusedLeavesFile_data()
                                            << "A]\r\n[B"
                                            << "X"
                                            << "2";
+    // Names that would read back as other names, and a value with no UTF-8 form.
+    QTest::newRow("] in section") << "CONFIG.ini"
+                                  << "A]B"
+                                  << "X"
+                                  << "2";
+    QTest::newRow("blank around section") << "CONFIG.ini"
+                                          << " A"
+                                          << "X"
+                                          << "2";
+    QTest::newRow("key read as a comment") << "CONFIG.ini"
+                                           << "A"
+                                           << ";X"
+                                           << "2";
+    QTest::newRow("key read as a section") << "CONFIG.ini"
+                                           << "A"
+                                           << "[X]"
+                                           << "2";
+    QTest::newRow("tab around key") << "CONFIG.ini"
+                                    << "A"
+                                    << "X\t"
+                                    << "2";
+    QTest::newRow("lone surrogate in value") << "CONFIG.ini"
+                                             << "A"
+                                             << "X" << QString(QChar(0xd800));
+    // Bytes that are neither UTF-8 nor Shift_JIS would not survive being rewritten.
+    QTest::newRow("file not text") << "binary.ini"
+                                   << "A"
+                                   << "X"
+                                   << "2";
     // A folder that cannot exist: its parent is a regular file.
     QTest::newRow("folder under a file") << "CONFIG.ini/CONFIG.ini"
                                          << "A"
@@ -362,6 +396,9 @@ void tst_Settings::writeRefusedLeavesFile()
     const QByteArray before = "[A]\r\nX=1\r\n";
     QVERIFY(writeBytes(mPath, before));
     const QString path = mDir->filePath(fileName);
+    const QByteArray binary("[A]\r\nX=\x82 \x82\r\n");
+    if (fileName == "binary.ini")
+        QVERIFY(writeBytes(path, binary));
     if (fileName == "socket.ini")
         QVERIFY(makeSocketFile(path));
 
@@ -372,6 +409,8 @@ void tst_Settings::writeRefusedLeavesFile()
     file.SetValue(value);
     QCOMPARE(file.WritePrivateInifileString(), 0);
     QCOMPARE(readBytes(mPath), before);
+    if (fileName == "binary.ini")
+        QCOMPARE(readBytes(path), binary);
     if (fileName == "socket.ini")
         QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
 }
