@@ -13,9 +13,16 @@ constexpr int ServerNameStart = UserIdWidth;
 constexpr int PasswordStart = UserIdWidth + ServerNameWidth;
 constexpr int EnteredLength = 15; // the most characters a box takes
 
+// A character of two UTF-16 units that a field's edge cuts belongs to neither
+// side: its halves are left out, so that no field holds half a character.
 QString field(const QString &record, int start, int length)
 {
-    return Common::TrimSpaces(record.mid(start, length));
+    QString text = record.mid(start, length);
+    if (!text.isEmpty() && text.front().isLowSurrogate())
+        text.remove(0, 1);
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        text.chop(1);
+    return Common::TrimSpaces(text);
 }
 
 QString sortKey(const QString &record, SortKey key)
@@ -28,6 +35,13 @@ QString sortKey(const QString &record, SortKey key)
 QString flagText(bool on)
 {
     return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// The first 54 characters, a short line filled with spaces, so that a flag
+// after them stays in its column.
+QString identityPart(const QString &record)
+{
+    return record.left(IdentityLength).leftJustified(IdentityLength, QLatin1Char(' '));
 }
 
 QString identityKey(const QString &record)
@@ -105,10 +119,10 @@ ListFileText(const QStringList &records, const QString &identity, bool makeIniti
     QString text;
     bool found = false;
     for (const QString &record : records) {
-        QString line = makeInitial ? record.left(IdentityLength) + flagText(false) : record;
-        if (line.left(IdentityLength).compare(identity, Qt::CaseInsensitive) == 0) {
+        QString line = makeInitial ? identityPart(record) + flagText(false) : record;
+        if (identityPart(line).compare(identity, Qt::CaseInsensitive) == 0) {
             found = true;
-            line = line.left(IdentityLength) + flagText(makeInitial) + line.mid(IdentityLength + 1);
+            line = identityPart(line) + flagText(makeInitial) + line.mid(IdentityLength + 1);
         }
         text += line + lineEnd;
     }

@@ -161,6 +161,11 @@ void tst_Connections::parseRecord_data()
     QTest::newRow("flag not a digit") << record("A", "B", "C", 0).left(54) + "x"
                                       << "A|B|C|x" << false;
     QTest::newRow("flag 2") << record("A", "B", "C", 2) << "A|B|C|2" << false;
+    // A field never holds half of a character of two UTF-16 units: the one that
+    // the 15th position cuts is left out.
+    QTest::newRow("edge cuts a surrogate pair")
+        << QString("山").repeated(14) + "𠮷" + "   " + QString("DEMO").leftJustified(19) + "P"
+        << QString("山").repeated(14) + "|DEMO|P|" << false;
 }
 
 void tst_Connections::parseRecord()
@@ -257,6 +262,14 @@ void tst_Connections::listFileText_data()
         << QStringList({a1}) << newC << false << true << QStringList({a1, c0});
     QTest::newRow("empty list, nothing registered")
         << QStringList() << newC << false << false << QStringList();
+    // A short line keeps its fields when every flag is cleared: the flag goes in
+    // its column, not after the last field.
+    QTest::newRow("short line made start-up elsewhere")
+        << QStringList({"short", b1}) << IdentityText("A", "S", "P") << true << true
+        << QStringList({QString("short").leftJustified(54) + "0", b0, record("A", "S", "P", 1)});
+    QTest::newRow("short line is the start-up connection")
+        << QStringList({"B                  S"}) << IdentityText("b", "s", "") << true << false
+        << QStringList({QString("B                  S").leftJustified(54) + "1"});
     QTest::newRow("other lines kept whole") << QStringList({"short", a1 + "tail"}) << newC << false
                                             << false << QStringList({"short", a1 + "tail"});
 }
