@@ -1,0 +1,1 @@
+SELECT * FROM T WHERE A = "X" AND B = 'Y'

@@ -1,0 +1,1 @@
+INSERT INTO t VALUES ('It''s', "q""q", '''')

@@ -1,0 +1,1 @@
+SELECT '𠮷野家' FROM dual -- 🍣

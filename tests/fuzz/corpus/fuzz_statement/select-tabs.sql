@@ -1,0 +1,2 @@
+	  SeLeCt	*
+from t	 
