@@ -443,7 +443,7 @@ void frmMain::connectEvents()
     auto connectItems = [this](auto &items, auto handler) {
         for (int i = 0; i < int(items.size()); ++i) {
             if (!items[i]->isSeparator())
-                connect(items[i], &QAction::triggered, this, [this, handler, i] { handler(i); });
+                connect(items[i], &QAction::triggered, this, [handler, i] { handler(i); });
         }
     };
     connectItems(mnu_f, [this](int i) { SQLEdit::RunFileCommand(*this, i); });
