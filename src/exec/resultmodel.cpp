@@ -20,7 +20,7 @@ void RowStore::beginRow()
     // that the 31-bit end offsets always fit.
     if (mBlocks.empty() || mRowsInLastBlock == RowsPerBlock
         || mBlocks.back().text.size() > MaxBlockText) {
-        qsizetype expected = mExpectedBlockText;
+        qsizetype expected = 0;
         if (!mBlocks.empty()) {
             // A full block gives back what its growth reserved; the next one
             // starts with room for as much text, so that it rarely grows.

@@ -36,9 +36,6 @@ public:
     void prepareFirstBlock(qsizetype characters);
     /// Moves the rows of another store (of the same columns) after these.
     void append(RowStore &&rows);
-    /// The text a new store's first block makes room for before it grows: a
-    /// store filled in batches starts each batch with the size of the last.
-    void setExpectedBlockText(qsizetype characters) { mExpectedBlockText = characters; }
     /// The characters of text held in the last block.
     qsizetype lastBlockText() const { return mBlocks.empty() ? 0 : mBlocks.back().text.size(); }
 
@@ -70,7 +67,6 @@ private:
     int mColumnCount = 0;
     qsizetype mRowCount = 0;
     qsizetype mRowsInLastBlock = 0;
-    qsizetype mExpectedBlockText = 0;
     QStringDecoder mUtf8{QStringDecoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
