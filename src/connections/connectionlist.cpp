@@ -65,22 +65,11 @@ QString ConnectionListPath()
     return Common::ConfigFilePath(QStringLiteral("DB.ini"));
 }
 
-// A value in a column of the given width: padded with spaces, or cut, never
-// between the two halves of a character made of two UTF-16 units.
-static QString ColumnText(const QString &value, qsizetype width)
-{
-    if (value.size() <= width)
-        return value.leftJustified(width, QLatin1Char(' '));
-    qsizetype end = width;
-    if (end > 0 && value.at(end - 1).isHighSurrogate() && value.at(end).isLowSurrogate())
-        --end;
-    return value.left(end).leftJustified(width, QLatin1Char(' '));
-}
-
 QString IdentityText(const QString &userId, const QString &serverName, const QString &password)
 {
-    return ColumnText(userId, UserIdWidth) + ColumnText(serverName, ServerNameWidth)
-           + ColumnText(password, PasswordWidth);
+    return userId.leftJustified(UserIdWidth, QLatin1Char(' '), true)
+           + serverName.leftJustified(ServerNameWidth, QLatin1Char(' '), true)
+           + password.leftJustified(PasswordWidth, QLatin1Char(' '), true);
 }
 
 QString
