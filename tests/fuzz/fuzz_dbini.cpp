@@ -91,11 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             records << line;
     }
 
-    // The connection the dialog confirms: typed by the user, or one of the list.
+    // The connection the dialog confirms: typed by the user, or one of the list,
+    // whose fields the dialog puts into its boxes.
     QString identity = IdentityText(box(typed, 0, 15), box(typed, 15, 15), box(typed, 30, 16));
-    if ((choice & 2) && !records.isEmpty())
-        identity = identityPart(records.at(pick % records.size()));
-    FUZZ_CHECK(Fuzz::IsValidUtf16(identity) || !Fuzz::IsValidUtf16(typed),
+    const bool typedValid = Fuzz::IsValidUtf16(typed);
+    if ((choice & 2) && !records.isEmpty()) {
+        const Entry picked = ParseRecord(records.at(pick % records.size()));
+        identity = IdentityText(picked.userId, picked.serverName, picked.password);
+    }
+    FUZZ_CHECK(Fuzz::IsValidUtf16(identity) || !typedValid,
                "an identity made of valid fields is valid UTF-16");
 
     const SortKey by = choice & 4 ? SortKey::ServerName : SortKey::UserId;
