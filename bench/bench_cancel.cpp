@@ -74,6 +74,11 @@ public:
         ++questions;
         return true;
     }
+    Answer questionWithCancel(QWidget *, const QString &, const QString &) override
+    {
+        ++questions;
+        return Answer::Yes;
+    }
     QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
     {
         return {};
@@ -187,7 +192,6 @@ public:
             DB::RollbackTransaction();
         } catch (const Common::RuntimeError &) {
         }
-        SQLEdit::UncommittedChanges = false;
     }
 
     // The longest time the event loop went without running a 1 ms timer while

@@ -21,6 +21,11 @@ public:
         questions << title + QLatin1Char('|') + text;
         return answerYes;
     }
+    Answer questionWithCancel(QWidget *, const QString &text, const QString &title) override
+    {
+        questions << title + QLatin1Char('|') + text;
+        return answer;
+    }
     QString openFileName(QWidget *,
                          const QString &title,
                          const QString &folder,
@@ -40,6 +45,7 @@ public:
 
     QString chosenFile; ///< what the file choosers return; empty: cancelled
     bool answerYes = true;
+    Answer answer = Answer::Yes; ///< to a question with Cancel
     QStringList messages;  ///< "title|text"
     QStringList questions; ///< "title|text"
     QStringList choosers;  ///< "title|folder|filter"

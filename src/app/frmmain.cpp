@@ -13,6 +13,7 @@
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/initialconnection.h"
+#include "connections/pendingwork.h"
 #include "convert/codewindow.h"
 #include "convert/frmvb.h"
 #include "exec/copyresultrows.h"
@@ -110,6 +111,20 @@ void addMenuItems(QMenu *menu,
 
 constexpr QKeySequence::StandardKey NoKey = QKeySequence::UnknownKey;
 
+const QString LostCaptionSuffix = QStringLiteral(" - 接続切断");
+
+// Runs a command of a menu or button: nothing may leave a slot, or Qt ends the program.
+void RunGuarded(QWidget *window, const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const std::exception &error) {
+        Common::Dialogs::instance().message(window, QString::fromLocal8Bit(error.what()),
+                                            QStringLiteral("Error"),
+                                            Common::Dialogs::Icon::Critical);
+    }
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
@@ -135,6 +150,7 @@ frmMain::~frmMain()
     // not reach the handlers of a window that is no longer whole.
     txtWindow->disconnect(this);
     qApp->removeEventFilter(this);
+    DB::SetStateListener(nullptr);
 }
 
 void frmMain::createMenus()
@@ -231,6 +247,14 @@ void frmMain::createControls()
     staMsg->setSizeGripEnabled(false);
     staMsg->setAutoFillBackground(true); // in front of an editor taller than the window
     staMsg->setFixedHeight(TwipsToPixels(StatusBarHeight));
+    // Uncommitted work and a lost connection stay in sight, whatever message
+    // the status bar shows.
+    mTransactionMarker = new QLabel(staMsg);
+    mTransactionMarker->setObjectName(QStringLiteral("lblTransaction"));
+    mTransactionMarker->setAccessibleName(QStringLiteral("接続の状態"));
+    mTransactionMarker->hide();
+    staMsg->addPermanentWidget(mTransactionMarker);
+    DB::SetStateListener([this] { ShowConnectionState(); });
 
     // Tab order: the editor first.
     setTabOrder(txtWindow, lvwWindow);
@@ -374,7 +398,29 @@ void frmMain::Form_Activate()
 bool frmMain::Form_QueryUnload(UnloadMode mode)
 {
     // A disabled editor means a statement is running: the close box is refused.
-    return mode == UnloadFromUser && !txtWindow->isEnabled();
+    if (mode == UnloadFromUser && !txtWindow->isEnabled())
+        return true;
+    // Uncommitted work is never dropped unasked; Cancel keeps the window open.
+    return !Connections::SettlePendingWork(this);
+}
+
+void frmMain::ShowConnectionState()
+{
+    const bool lost = DB::ConnectionLost();
+    const bool pending = DB::UncommittedChanges();
+    mTransactionMarker->setText(lost      ? QStringLiteral("接続切断")
+                                : pending ? QStringLiteral("未コミット")
+                                          : QString());
+    mTransactionMarker->setToolTip(
+        lost      ? QStringLiteral("データベースとの接続が切れています。")
+        : pending ? QStringLiteral("コミットしていない変更があります。")
+                  : QString());
+    mTransactionMarker->setVisible(lost || pending);
+
+    QString title = windowTitle();
+    if (title.endsWith(LostCaptionSuffix))
+        title.chop(LostCaptionSuffix.size());
+    setWindowTitle(lost ? title + LostCaptionSuffix : title);
 }
 
 void frmMain::Form_Unload()
@@ -443,7 +489,8 @@ void frmMain::connectEvents()
     auto connectItems = [this](auto &items, auto handler) {
         for (int i = 0; i < int(items.size()); ++i) {
             if (!items[i]->isSeparator())
-                connect(items[i], &QAction::triggered, this, [handler, i] { handler(i); });
+                connect(items[i], &QAction::triggered, this,
+                        [this, handler, i] { RunGuarded(this, [&] { handler(i); }); });
         }
     };
     connectItems(mnu_f, [this](int i) { SQLEdit::RunFileCommand(*this, i); });
@@ -458,8 +505,9 @@ void frmMain::connectEvents()
     });
     for (int index = 1; index <= ToolbarButtonCount; ++index) {
         if (!mButtons[index]->isSeparator())
-            connect(mButtons[index], &QAction::triggered, this,
-                    [this, index] { Toolbar_ButtonClick(index); });
+            connect(mButtons[index], &QAction::triggered, this, [this, index] {
+                RunGuarded(this, [this, index] { Toolbar_ButtonClick(index); });
+            });
     }
     connect(mnu_file, &QMenu::aboutToShow, this, &frmMain::mnu_file_Click);
     connect(mnu_edit, &QMenu::aboutToShow, this, &frmMain::mnu_edit_Click);

@@ -116,6 +116,7 @@ private:
     void Form_Load();
     void Form_Activate();
     bool Form_QueryUnload(UnloadMode mode);
+    void ShowConnectionState();
     void Form_Unload();
     void ArrangeControls();
     MainLayout::Input layoutInput() const;
@@ -125,6 +126,7 @@ private:
     frmVb *mVb = nullptr;
     SQLEdit::ResultModel *mResultModel = nullptr;
 
+    QLabel *mTransactionMarker = nullptr; // uncommitted work, or a lost connection
     SplitterDrag *mSplitter = nullptr;
     bool mEditorMouseDown = false;
     std::optional<int> mEditorHeight;

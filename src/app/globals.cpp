@@ -6,16 +6,18 @@ namespace SQLEdit {
 
 bool AbortRequested = false;
 bool HasConnected = false;
-bool UncommittedChanges = false;
 QString BaseCaption;
 
 bool InitGlobals()
 {
-    DB::SetInTransaction(false);
     AbortRequested = false;
     HasConnected = false;
-    UncommittedChanges = false;
     return true;
+}
+
+bool UncommittedChanges()
+{
+    return DB::UncommittedChanges();
 }
 
 QString BuildCaption(const QString &title, int major, int minor, int revision)

@@ -9,12 +9,13 @@ namespace SQLEdit {
 extern bool AbortRequested;
 /// A connection has been established at least once; never cleared.
 extern bool HasConnected;
-/// A data-changing statement ran since the last commit or rollback.
-extern bool UncommittedChanges;
+/// A data-changing statement ran since the last commit or rollback: asked of
+/// the connection, which alone keeps that state.
+bool UncommittedChanges();
 /// The main window's caption as built at load, before any connection is shown in it.
 extern QString BaseCaption;
 
-/// Resets the program-wide flags (and the connection's transaction flag); returns true.
+/// Resets the program-wide flags; returns true.
 bool InitGlobals();
 
 /// "Korvane Ver3.1.1": title, " Ver", then the version numbers as plain decimals.

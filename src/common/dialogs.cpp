@@ -25,6 +25,21 @@ public:
                == QMessageBox::Yes;
     }
 
+    Answer questionWithCancel(QWidget *parent, const QString &text, const QString &title) override
+    {
+        // Cancel is the default: Enter pressed in haste neither keeps nor drops anything.
+        switch (QMessageBox::question(parent, title, text,
+                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                      QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+        }
+    }
+
     QString openFileName(QWidget *parent,
                          const QString &title,
                          const QString &folder,

@@ -12,6 +12,7 @@ class Dialogs
 {
 public:
     enum class Icon { None, Information, Warning, Critical };
+    enum class Answer { Yes, No, Cancel };
 
     virtual ~Dialogs() = default;
 
@@ -20,6 +21,10 @@ public:
 
     /// A question with Yes and No buttons, No the default; true for Yes.
     virtual bool question(QWidget *parent, const QString &text, const QString &title) = 0;
+
+    /// A question with Yes, No and Cancel buttons, Cancel the default (and Esc).
+    virtual Answer questionWithCancel(QWidget *parent, const QString &text, const QString &title)
+        = 0;
 
     /// An open-file chooser starting in folder; an empty result means cancelled.
     virtual QString openFileName(QWidget *parent,

@@ -10,9 +10,11 @@
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/connectionlist.h"
+#include "connections/pendingwork.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
+#include "oracle/oo4o.h"
 
 #include <QAction>
 #include <QApplication>
@@ -264,6 +266,18 @@ void frmDB::cmdHeader_Click(int index)
 
 void frmDB::cmdButton_Click(int index)
 {
+    // Nothing may leave a slot: Qt would end the program.
+    try {
+        runButton(index);
+    } catch (const std::exception &error) {
+        Common::Dialogs::instance().message(this, QString::fromLocal8Bit(error.what()),
+                                            QStringLiteral("Error"),
+                                            Common::Dialogs::Icon::Critical);
+    }
+}
+
+void frmDB::runButton(int index)
+{
     switch (index) {
     case 0:
         testConnection();
@@ -293,22 +307,35 @@ bool frmDB::inputsFilled() const
 
 void frmDB::testConnection()
 {
-    Common::WaitCursor wait;
     if (!inputsFilled())
         return;
-    DB::ConnectDatabase(txtInput[0]->text(), txtInput[1]->text(), txtInput[2]->text());
+    // A connection of the test's own: the one in use, and its work, stay as they are.
+    oo4o probe;
+    probe.SetUserId(txtInput[0]->text());
+    probe.SetPassWord(txtInput[1]->text());
+    probe.SetServerName(txtInput[2]->text());
+    {
+        const Connections::LiveWait wait;
+        probe.oraDBOpen();
+    }
+    const Common::ErrorInfo error = Common::LastError::get();
+    probe.oraDBClose();
     using Common::Dialogs;
-    if (!Common::LastError::isSet())
+    if (!error.isSet())
         Dialogs::instance().message(this, QStringLiteral("Oracleへの接続が成功しました。"),
                                     QStringLiteral("接続成功"), Dialogs::Icon::None);
     else
-        Dialogs::instance().message(this, FailedText, FailedTitle, Dialogs::Icon::Critical);
+        Dialogs::instance().message(
+            this, Connections::ConnectFailureText(FailedText, error.description, probe.GetPassWord()),
+            FailedTitle, Dialogs::Icon::Critical);
 }
 
 void frmDB::confirm()
 {
-    Common::WaitCursor wait;
     if (!inputsFilled())
+        return;
+    // Connecting replaces the connection in use: its work is settled first.
+    if (!Connections::SettlePendingWork(this))
         return;
     ConnectAndSaveList();
     if (!Common::LastError::isSet())
@@ -326,7 +353,10 @@ void frmDB::ConnectAndSaveList()
     const bool makeInitial = chkInput[1]->isChecked();
     const QString identity = Connections::IdentityText(userId, serverName, password);
 
-    DB::ConnectDatabase(userId, password, serverName);
+    {
+        const Connections::LiveWait wait;
+        DB::ConnectDatabase(userId, password, serverName);
+    }
     const bool connected = !Common::LastError::isSet();
     if (connected) {
         mMain.setWindowTitle(
@@ -336,12 +366,20 @@ void frmDB::ConnectAndSaveList()
         DB::SetCurrentServerName(serverName);
         DB::SetCurrentIsInitial(makeInitial ? 1 : 0);
     } else {
-        Dialogs::instance().message(this, FailedText, FailedTitle, Dialogs::Icon::Critical);
-        mMain.setWindowTitle(SQLEdit::BaseCaption);
-        DB::SetCurrentUserId(QString());
-        DB::SetCurrentPassword(QString());
-        DB::SetCurrentServerName(QString());
-        DB::SetCurrentIsInitial(0);
+        const Common::ErrorInfo error = Common::LastError::get();
+        Dialogs::instance().message(
+            this, Connections::ConnectFailureText(FailedText, error.description, password),
+            FailedTitle, Dialogs::Icon::Critical);
+        // A connection that was open stays open, with its work; without one the
+        // caption and the current values say that nothing is connected.
+        if (DB::CurrentSession().state() != oo4o::State::Open) {
+            mMain.setWindowTitle(SQLEdit::BaseCaption);
+            DB::SetCurrentUserId(QString());
+            DB::SetCurrentPassword(QString());
+            DB::SetCurrentServerName(QString());
+            DB::SetCurrentIsInitial(0);
+        }
+        Common::LastError::set(error);
         if (!mListChanged)
             return;
     }
@@ -395,14 +433,23 @@ void frmDB::deleteEntry()
 
 void frmDB::reject()
 {
-    Common::WaitCursor wait;
-    const QString userId = DB::CurrentUserId();
-    const QString password = DB::CurrentPassword();
-    const QString serverName = DB::CurrentServerName();
-    if (isFilled(userId) && isFilled(password) && isFilled(serverName))
-        DB::ConnectDatabase(userId, password, serverName);
-    else
-        DB::DisconnectDatabase();
+    // The connection in use was never touched: it stays, with its work. Only
+    // when none is open is the last one opened again.
+    try {
+        const QString userId = DB::CurrentUserId();
+        const QString password = DB::CurrentPassword();
+        const QString serverName = DB::CurrentServerName();
+        if (DB::CurrentSession().state() != oo4o::State::Open) {
+            if (isFilled(userId) && isFilled(password) && isFilled(serverName)) {
+                const Connections::LiveWait wait;
+                DB::ConnectDatabase(userId, password, serverName);
+            } else {
+                DB::DisconnectDatabase();
+            }
+        }
+    } catch (const Common::RuntimeError &) {
+        // Closing what is left of a connection cannot keep the dialog open.
+    }
     QDialog::reject();
 }
 

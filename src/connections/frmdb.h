@@ -40,8 +40,8 @@ public:
     std::array<QPushButton *, 4> cmdButton{}; ///< test, OK, cancel, delete
 
 public slots:
-    /// Cancel and the close box: the connection in use before the dialog opened
-    /// is opened again.
+    /// Cancel and the close box: the connection in use stays as it was (or, when
+    /// none is open, the last one is opened again).
     void reject() override;
 
 protected:
@@ -58,6 +58,7 @@ private:
     void lstDB_SelectionChanged();
     void cmdHeader_Click(int index);
     void cmdButton_Click(int index);
+    void runButton(int index);
     void testConnection();
     void confirm();
     void ConnectAndSaveList();

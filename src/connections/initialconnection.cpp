@@ -5,6 +5,7 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "connections/connectionlist.h"
+#include "connections/pendingwork.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
 
@@ -17,7 +18,10 @@ bool OpenInitialConnection(frmMain &window)
     if (!entry)
         return false;
 
-    DB::ConnectDatabase(entry->userId, entry->password, entry->serverName);
+    {
+        const Connections::LiveWait wait;
+        DB::ConnectDatabase(entry->userId, entry->password, entry->serverName);
+    }
     if (!Common::LastError::isSet()) {
         window.setWindowTitle(
             Connections::ConnectedCaption(BaseCaption, entry->userId, entry->serverName));
@@ -29,7 +33,9 @@ bool OpenInitialConnection(frmMain &window)
         return false;
     }
     Common::Dialogs::instance().message(
-        &window, QStringLiteral("Oracleへの初期接続に失敗しました。"),
+        &window,
+        Connections::ConnectFailureText(QStringLiteral("Oracleへの初期接続に失敗しました。"),
+                                        Common::LastError::get().description, entry->password),
         QStringLiteral("初期接続失敗"), Common::Dialogs::Icon::Critical);
     window.setWindowTitle(BaseCaption);
     DB::SetCurrentUserId(QString());

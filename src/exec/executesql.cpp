@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
+#include "connections/pendingwork.h"
 #include "exec/cellvalue.h"
 #include "exec/logs.h"
 #include "exec/resultmodel.h"
@@ -14,6 +15,7 @@
 #include "oracle/oraerrors.h"
 #include "oracle/rowsink.h"
 #include "oracle/sqlthread.h"
+#include "oracle/transactioncontrol.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -107,7 +109,7 @@ public:
         if (!AbortRequested)
             return false;
         AbortRequested = false;
-        if (statement.cancelUndoesTransaction && UncommittedChanges
+        if (statement.cancelUndoesTransaction && UncommittedChanges()
             && !Common::Dialogs::instance().question(
                 &mWindow,
                 QStringLiteral(
@@ -142,11 +144,25 @@ void reportError(frmMain &window, const Common::ErrorInfo &error)
 
 void writeSqlLog(const QString &statement)
 {
-    // The statement has run: a log that cannot be written changes nothing.
+    // The statement has run: a log that cannot be written changes nothing. The
+    // log's lines end in CR LF, as every text file of the program does.
     try {
-        WriteSqlLog(statement);
+        WriteSqlLog(QString(statement).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
     } catch (const Common::RuntimeError &) {
     }
+}
+
+// The connection went away: said in the status bar, and the user may connect
+// again at once.
+void reportLostConnection(frmMain &window, const Common::ErrorInfo &error, bool workWasPending)
+{
+    window.staMsg->showMessage(error.description);
+    try {
+        WriteErrorLog(error);
+    } catch (const Common::RuntimeError &) {
+    }
+    if (Connections::ReportLostConnection(&window, workWasPending))
+        window.staMsg->showMessage(QStringLiteral("接続し直しました。"));
 }
 
 } // namespace
@@ -221,6 +237,7 @@ bool ExecuteSql(frmMain &window)
 {
     bool result = true;
     std::shared_ptr<Ora::Dynaset> dynaset;
+    const bool workBefore = UncommittedChanges();
     try {
         QString text = SelectedEditorText(window.txtWindow);
         if (text.isEmpty())
@@ -243,31 +260,35 @@ bool ExecuteSql(frmMain &window)
                 end = QDateTime::currentDateTime();
                 failed = Common::LastError::isSet();
             } else {
-                if (!DB::InTransaction()) {
-                    // Whatever the begin achieves, the statement counts as in one.
+                // Typed transaction control runs bare: a BEGIN before a COMMIT
+                // would leave the transaction open that the user meant to end.
+                const bool control = Ora::ClassifyTransactionControl(statement.execution)
+                                     != Ora::TransactionControl::None;
+                if (!control && !DB::InTransaction() && !DB::ConnectionLost()) {
+                    // A begin that fails leaves the statement to say why.
                     try {
                         DB::BeginTransaction();
                     } catch (const Common::RuntimeError &) {
                     }
-                    DB::SetInTransaction(true);
                 }
+                const qint32 options = DynasetOptionsFromSettings();
                 Common::LastError::clear();
                 start = QDateTime::currentDateTime();
-                DB::ExecuteStatement(statement.execution);
+                // A statement that turns out to return rows (WITH, VALUES,
+                // RETURNING) fills the list as a query does.
+                dynaset = DB::ExecuteStatement(statement.execution, options);
                 end = QDateTime::currentDateTime();
                 failed = Common::LastError::isSet();
-                if (!failed)
-                    UncommittedChanges = true;
             }
 
             if (failed) {
                 const Common::ErrorInfo error = Common::LastError::get();
-                if (error.number == Ora::ErrTransactionRolledBack) {
+                if (error.number == Ora::ErrConnectionLost) {
+                    reportLostConnection(window, error, workBefore);
+                } else if (error.number == Ora::ErrTransactionRolledBack) {
                     // The database undid the whole transaction: nothing is left
-                    // to commit, and a later commit must not claim otherwise.
-                    DB::SetInTransaction(false);
-                    const bool workLost = UncommittedChanges;
-                    UncommittedChanges = false;
+                    // to commit, and the user is told what went.
+                    const bool workLost = workBefore;
                     window.staMsg->showMessage(
                         workLost ? error.description
                                        + QStringLiteral(
@@ -296,7 +317,15 @@ bool ExecuteSql(frmMain &window)
         }
     } catch (const Common::RuntimeError &error) {
         result = false;
-        reportError(window, error.info());
+        if (error.number() == Ora::ErrConnectionLost) {
+            // Found while the rows were read: the rows so far stay.
+            window.lvwWindow->show();
+            window.Label1->hide();
+            setCommandsEnabled(window, true);
+            reportLostConnection(window, error.info(), workBefore);
+        } else {
+            reportError(window, error.info());
+        }
     } catch (const std::exception &error) {
         result = false;
         reportError(window, {Common::ErrInternal, QString::fromLocal8Bit(error.what()),
@@ -309,6 +338,7 @@ bool ExecuteSql(frmMain &window)
     setCommandsEnabled(window, true);
     window.txtWindow->setFocus();
     dynaset.reset();
+    DB::NotifyStateChanged();
     return result;
 }
 

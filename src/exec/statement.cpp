@@ -26,8 +26,10 @@ StatementText PrepareStatement(const QString &text)
 {
     QString classification = text;
     classification.replace(CrLf, Space).replace(Tab, Space);
+    // Sent as typed: a tab in a string literal stays a tab, and a line break is
+    // the editor's own LF, not the CR LF of the text handed over.
     QString execution = text;
-    execution.replace(Tab, Space);
+    execution.replace(CrLf, QStringLiteral("\n"));
     return {Common::TrimSpaces(classification), Common::TrimSpaces(execution)};
 }
 

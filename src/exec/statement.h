@@ -16,8 +16,8 @@ struct StatementText
     /// Every CR LF pair replaced by one space, then every tab by one space, then
     /// leading and trailing spaces removed: decides whether the run is a query.
     QString classification;
-    /// Every tab replaced by one space, then leading and trailing spaces removed;
-    /// line breaks stay. This copy is sent to the database.
+    /// Every CR LF pair made one LF (the editor's line break), then leading and
+    /// trailing spaces removed; tabs stay. This copy is sent to the database.
     QString execution;
 };
 

@@ -7,9 +7,11 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/waitcursor.h"
+#include "connections/pendingwork.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
+#include "oracle/oraerrors.h"
 
 #include <QFileInfo>
 #include <QStatusBar>
@@ -75,21 +77,26 @@ void saveFile(frmMain &window)
 
 void endTransaction(frmMain &window, bool commit)
 {
-    if (!DB::InTransaction() || !HasConnected || !UncommittedChanges)
+    // On a lost connection the command fails every time, so that nothing ever
+    // claims to have committed work the server has discarded.
+    if (!DB::ConnectionLost() && (!DB::InTransaction() || !HasConnected || !UncommittedChanges()))
         return;
     try {
+        const Connections::LiveWait wait;
         if (commit)
             DB::CommitTransaction();
         else
             DB::RollbackTransaction();
     } catch (const Common::RuntimeError &error) {
-        // The work is still pending: say why, and let the user try again.
         window.staMsg->showMessage(error.description());
+        if (error.number() == Ora::ErrConnectionLost
+            && Connections::ReportLostConnection(&window, true))
+            window.staMsg->showMessage(QStringLiteral("接続し直しました。"));
+        // Otherwise the work is still pending: the user may try again.
         return;
     }
     window.staMsg->showMessage(commit ? QStringLiteral("コミットしました。")
                                       : QStringLiteral("ロールバックしました。"));
-    UncommittedChanges = false;
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "oracle/servers.h"
 
 #include <QFile>
+
+#include <algorithm>
 #include <QSqlDatabase>
 
 namespace Ora {
@@ -37,7 +39,7 @@ static ServerEntry ResolveServer(const QString &serverName)
         return *entry;
     const QString name = serverName.trimmed();
     if (QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
-        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}, {}};
+        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}, {}, DefaultConnectTimeout};
     const QString path = ServersFilePath();
     const QString why = QFile::exists(path)
                             ? QStringLiteral("%1 has no section [%2]").arg(path, name)
@@ -84,6 +86,24 @@ void Session::CommitTrans()
         connection->commitTransaction();
 }
 
+bool Session::inTransaction() const
+{
+    return std::any_of(mConnections.begin(), mConnections.end(),
+                       [](const auto &connection) { return connection->inTransaction(); });
+}
+
+bool Session::hasPendingWork() const
+{
+    return std::any_of(mConnections.begin(), mConnections.end(),
+                       [](const auto &connection) { return connection->hasPendingWork(); });
+}
+
+bool Session::isLost() const
+{
+    return std::any_of(mConnections.begin(), mConnections.end(),
+                       [](const auto &connection) { return connection->isLost(); });
+}
+
 Database::Database(std::shared_ptr<Connection> connection)
     : mConnection(std::move(connection))
 {}
@@ -99,7 +119,21 @@ std::shared_ptr<Dynaset> Database::DbCreateDynaset(const QString &sql, qint32 op
 
 qint32 Database::ExecuteSQL(const QString &sql)
 {
-    return mConnection->execute(sql);
+    const ConnectionCore::Outcome outcome = mConnection->execute(sql);
+    if (outcome.ticket)
+        mConnection->closeQuery(outcome.ticket);
+    return outcome.rowsAffected;
+}
+
+std::shared_ptr<Dynaset> Database::ExecuteReturningRows(const QString &sql, qint32 options)
+{
+    const ConnectionCore::Outcome outcome = mConnection->execute(sql);
+    if (!outcome.ticket)
+        return {};
+    auto dynaset
+        = std::make_shared<Dynaset>(mConnection, outcome.ticket, outcome.columnNames, options);
+    dynaset->moveNext(); // onto the first row
+    return dynaset;
 }
 
 Field::Field(const QString &name, const QVariant &value, bool hasRow)

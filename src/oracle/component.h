@@ -53,6 +53,13 @@ public:
     /// Commits all uncommitted work; nothing when no transaction is open.
     void CommitTrans();
 
+    /// A transaction is open on the server, as last asked.
+    bool inTransaction() const;
+    /// A statement other than a query ran in the open transaction.
+    bool hasPendingWork() const;
+    /// A connection of the session was found broken.
+    bool isLost() const;
+
 private:
     // The session keeps its connections until it is released, as a transaction
     // of the session may outlive a released database object.
@@ -69,6 +76,9 @@ public:
     std::shared_ptr<Dynaset> DbCreateDynaset(const QString &sql, qint32 options);
     /// Runs a statement that returns no rows; returns the number of rows processed.
     qint32 ExecuteSQL(const QString &sql);
+    /// Runs any statement: a dynaset on the first row when the statement returned
+    /// rows (a WITH query, VALUES, INSERT ... RETURNING), else empty.
+    std::shared_ptr<Dynaset> ExecuteReturningRows(const QString &sql, qint32 options);
 
 private:
     std::shared_ptr<Connection> mConnection;

@@ -1,59 +1,86 @@
 #include "oracle/connection.h"
 
-#include "oracle/connectioncore.h"
+#include "oracle/oraerrors.h"
 
 namespace Ora {
 
 Connection::Connection(const ServerEntry &server, const QString &userId, const QString &password)
     : mDriverName(server.driver)
+    , mThread(std::make_unique<SqlThread>())
 {
-    mThread.run([&] { mCore = std::make_unique<ConnectionCore>(server, userId, password); });
+    // The connect owns what it uses, so that it can go on after being given up.
+    auto made = std::make_shared<std::unique_ptr<ConnectionCore>>();
+    const bool ended = mThread->runOrAbandon([made, server, userId, password] {
+        *made = std::make_unique<ConnectionCore>(server, userId, password);
+    });
+    if (!ended) {
+        mThread->post([made] { made->reset(); });
+        SqlThread::release(std::move(mThread));
+        Raise(ErrConnectAbandoned, QStringLiteral("接続を中止しました。"), LayerSource());
+    }
+    mCore = std::move(*made);
 }
 
 Connection::~Connection()
 {
     mCore->cancel();
-    mThread.run([this] { mCore.reset(); });
+    mThread->run([this] { mCore.reset(); });
 }
 
 RunningStatement Connection::statement(bool query) const
 {
-    return {query, !query && mDriverName == QLatin1String("QSQLITE") && mCore->inTransaction()};
+    return {query, !query && mDriverName == QLatin1String("QSQLITE") && mCore->inTransaction(),
+            true};
 }
+
+// A transaction command cannot be stopped halfway; the wait keeps the window
+// live while the server takes its time.
+static const RunningStatement TransactionCommand{false, false, false};
 
 void Connection::beginTransaction()
 {
-    mThread.run([this] { mCore->beginTransaction(); });
+    mThread->runStatement([this] { mCore->beginTransaction(); }, TransactionCommand, [] {});
 }
 
 void Connection::rollbackTransaction()
 {
-    mThread.run([this] { mCore->rollbackTransaction(); });
+    mThread->runStatement([this] { mCore->rollbackTransaction(); }, TransactionCommand, [] {});
 }
 
 void Connection::commitTransaction()
 {
-    mThread.run([this] { mCore->commitTransaction(); });
+    mThread->runStatement([this] { mCore->commitTransaction(); }, TransactionCommand, [] {});
 }
 
+// The states below are written only by tasks on the thread, which this thread
+// has waited for.
 bool Connection::inTransaction() const
 {
-    // Written only by tasks on the thread, which this thread has waited for.
     return mCore->inTransaction();
 }
 
-qint32 Connection::execute(const QString &sql)
+bool Connection::hasPendingWork() const
 {
-    qint32 rows = 0;
-    mThread.runStatement([&] { rows = mCore->execute(sql); }, statement(false),
-                         [this] { mCore->cancel(); });
-    return rows;
+    return mCore->hasPendingWork();
+}
+
+bool Connection::isLost() const
+{
+    return mCore->isLost();
+}
+
+ConnectionCore::Outcome Connection::execute(const QString &sql)
+{
+    ConnectionCore::Outcome outcome;
+    mThread->runStatement([&] { outcome = mCore->execute(sql); }, statement(false),
+                          [this] { mCore->cancel(); });
+    return outcome;
 }
 
 quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
 {
     quint64 ticket = 0;
-    mThread.runStatement([&] { ticket = mCore->openQuery(sql, columnNames); }, statement(true),
+    mThread->runStatement([&] { ticket = mCore->openQuery(sql, columnNames); }, statement(true),
                          [this] { mCore->cancel(); });
     return ticket;
 }
@@ -61,7 +88,7 @@ quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
 bool Connection::fetchRow(quint64 ticket, QVariantList *values)
 {
     bool row = false;
-    mThread.runStatement([&] { row = mCore->fetchRow(ticket, values); }, statement(true),
+    mThread->runStatement([&] { row = mCore->fetchRow(ticket, values); }, statement(true),
                          [this] { mCore->cancel(); });
     return row;
 }
@@ -74,7 +101,7 @@ qsizetype Connection::readRows(quint64 ticket,
                                const std::function<void()> &meanwhile)
 {
     qsizetype rows = 0;
-    mThread.runStatement(
+    mThread->runStatement(
         [&] { rows = mCore->readRows(ticket, sink, maxRows, keepTrailingBlanks, cancelled); },
         statement(true), [this] { mCore->cancel(); }, meanwhile);
     return rows;
@@ -82,12 +109,12 @@ qsizetype Connection::readRows(quint64 ticket,
 
 void Connection::closeQuery(quint64 ticket)
 {
-    mThread.run([&] { mCore->closeQuery(ticket); });
+    mThread->run([&] { mCore->closeQuery(ticket); });
 }
 
 void Connection::stopQuery()
 {
-    mThread.run([this] { mCore->stopQuery(); });
+    mThread->run([this] { mCore->stopQuery(); });
 }
 
 } // namespace Ora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "oracle/connectioncore.h"
 #include "oracle/servers.h"
 #include "oracle/sqlthread.h"
 
@@ -11,17 +12,20 @@
 
 namespace Ora {
 
-class ConnectionCore;
 class RowSink;
 
 /// One open database connection, used from the program's thread while it lives
 /// on a thread of its own (see SqlThread): every call runs there and is waited
-/// for. Statements, query opening and row reading wait through the thread's
-/// StatementWait, so that they can be cancelled; the transaction commands and
-/// closing simply wait. The calls are those of ConnectionCore, which does the work.
+/// for. Every call but closing waits through the thread's StatementWait, so that
+/// the window stays live; statements, query opening and row reading can be
+/// cancelled, and a connect can be given up. The calls are those of
+/// ConnectionCore, which does the work.
 class Connection
 {
 public:
+    /// Connects; raises what the connect raised, or ErrConnectAbandoned when the
+    /// wait gave it up (it then ends in the background, and its connection is
+    /// closed there).
     Connection(const ServerEntry &server, const QString &userId, const QString &password);
     /// Cancels a statement that still runs, then closes the connection there.
     ~Connection();
@@ -34,8 +38,10 @@ public:
     void rollbackTransaction();
     void commitTransaction();
     bool inTransaction() const;
+    bool hasPendingWork() const;
+    bool isLost() const;
 
-    qint32 execute(const QString &sql);
+    ConnectionCore::Outcome execute(const QString &sql);
     quint64 openQuery(const QString &sql, QStringList *columnNames);
     bool fetchRow(quint64 ticket, QVariantList *values);
     /// Meanwhile, when given, runs on the calling thread while the rows are read.
@@ -52,7 +58,7 @@ private:
     RunningStatement statement(bool query) const;
 
     QString mDriverName;
-    SqlThread mThread;
+    std::unique_ptr<SqlThread> mThread;
     std::unique_ptr<ConnectionCore> mCore; // made, used and destroyed on mThread
 };
 

@@ -86,6 +86,40 @@ static QString OdbcPassword(const QString &password)
     return password.isEmpty() ? password : OdbcBraced(password);
 }
 
+// The server's connect options, led by its connect timeout in the form the
+// driver takes, unless the options set one themselves.
+static QString ConnectOptions(const ServerEntry &server)
+{
+    QString key;
+    if (server.driver == QLatin1String("QPSQL"))
+        key = QStringLiteral("connect_timeout");
+    else if (server.driver == QLatin1String("QODBC"))
+        key = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT");
+    if (key.isEmpty() || server.connectTimeout <= 0
+        || server.options.contains(key, Qt::CaseInsensitive))
+        return server.options;
+    const QString timeout = key + QLatin1Char('=') + QString::number(server.connectTimeout);
+    return server.options.isEmpty() ? timeout : timeout + QLatin1Char(';') + server.options;
+}
+
+// A function of the ODBC driver manager that the QODBC plugin loaded, or null;
+// unixODBC and iODBC go by several names. A few calls need no ODBC headers.
+template<typename Function>
+static Function OdbcFunction(const char *name)
+{
+    for (const char *soname : {"libodbc.so.2", "libodbc.so.1", "libodbc.so", "libiodbc.so.2"}) {
+        // The manager stays loaded as long as the plugin does: no reference is kept.
+        if (void *library = dlopen(soname, RTLD_NOW | RTLD_NOLOAD)) {
+            void *function = dlsym(library, name);
+            dlclose(library);
+            if (function)
+                return reinterpret_cast<Function>(function);
+        }
+    }
+    return nullptr;
+}
+
+
 ConnectionCore::ConnectionCore(const ServerEntry &server,
                                const QString &userId,
                                const QString &password)
@@ -119,7 +153,7 @@ ConnectionCore::ConnectionCore(const ServerEntry &server,
         db.setPort(server.port);
     db.setUserName(odbc ? OdbcUserId(*loginUserId) : *loginUserId);
     db.setPassword(odbc ? OdbcPassword(password) : password);
-    db.setConnectOptions(server.options);
+    db.setConnectOptions(ConnectOptions(server));
     if (!db.open())
         raise(db.lastError());
 
@@ -136,7 +170,7 @@ ConnectionCore::~ConnectionCore()
     stopQuery();
     QSqlDatabase db = database();
     // Uncommitted work is discarded, and ODBC refuses to disconnect inside a transaction.
-    if (mInTransaction)
+    if (mInTransaction && !mLost)
         db.rollback();
     db.close();
 }
@@ -148,10 +182,17 @@ QSqlDatabase ConnectionCore::database() const
 
 void ConnectionCore::raise(const QSqlError &error)
 {
+    if (!mLost && connectionBroken()) {
+        mLost = true;
+        mInTransaction = mPendingWork = false;
+    }
+    if (mLost)
+        raiseLost();
     // SQLite has rolled back the whole transaction when it is left in autocommit
     // mode: the work before the failed statement is gone, and the caller must know.
-    if (mInTransaction && mSqlite && sqlite3_get_autocommit(mSqlite)) {
-        mInTransaction = false;
+    const bool wasInTransaction = mInTransaction;
+    settleTransactionState(TransactionControl::None);
+    if (wasInTransaction && !mInTransaction && mSqlite) {
         Common::ErrorInfo info = ErrorFrom(mDriverName, error);
         info.number = ErrTransactionRolledBack;
         throw Common::RuntimeError(info);
@@ -159,16 +200,35 @@ void ConnectionCore::raise(const QSqlError &error)
     Raise(mDriverName, error);
 }
 
-// Marks the time a statement runs on the server, the only time cancel() acts.
+void ConnectionCore::raiseLost()
+{
+    Raise(ErrConnectionLost, QStringLiteral("データベースとの接続が切れました。"), mDriverName);
+}
+
+void ConnectionCore::raiseCancelled()
+{
+    Raise(ErrCancelled, QStringLiteral("ユーザーの要求により実行を中止しました。"), mDriverName);
+}
+
+void ConnectionCore::checkNotLost()
+{
+    if (mLost)
+        raiseLost();
+}
+
+// Marks the time a statement runs, from its first step to its last, the only
+// time cancel() acts. A cancel asked for between two steps (a savepoint and the
+// statement) stays asked for until the statement ends.
 class ConnectionCore::Running
 {
 public:
-    explicit Running(ConnectionCore &core)
+    explicit Running(ConnectionCore &core, void *odbcStatement = nullptr)
         : mCore(core)
     {
         std::lock_guard lock(mCore.mCancelMutex);
         mCore.mRunning = true;
         mCore.mCancelRequested = false;
+        mCore.mOdbcStatement = odbcStatement;
     }
     ~Running()
     {
@@ -182,6 +242,18 @@ public:
 private:
     ConnectionCore &mCore;
 };
+
+// The ODBC statement handle of the streaming query, which a cancel goes
+// through; null for any other driver.
+void *ConnectionCore::queryOdbcStatement() const
+{
+    if (!mQuery || mDriverName != QLatin1String("QODBC"))
+        return nullptr;
+    const QVariant handle = mQuery->result()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "void*") != 0)
+        return nullptr;
+    return *static_cast<void *const *>(handle.constData());
+}
 
 bool ConnectionCore::usesSavepoints() const
 {
@@ -234,88 +306,90 @@ void ConnectionCore::releaseSavepoint(bool rollBack)
 
 void ConnectionCore::beginTransaction()
 {
+    checkNotLost();
     if (mInTransaction)
         return;
     stopQuery();
     QSqlDatabase db = database();
     if (!db.transaction())
         raise(db.lastError());
-    mInTransaction = true;
+    mDriverTransaction = true;
+    settleTransactionState(TransactionControl::Begin);
 }
 
 void ConnectionCore::rollbackTransaction()
 {
-    if (!mInTransaction)
-        return;
-    stopQuery();
-    QSqlDatabase db = database();
-    if (!db.rollback()) {
-        const QSqlError error = db.lastError();
-        // A broken connection has no transaction left: the server discarded it,
-        // and refusing here would make every later reconnect fail as well.
-        if (!connectionLost())
-            raise(error);
-    }
-    mInTransaction = false;
+    endTransaction(false);
 }
 
 void ConnectionCore::commitTransaction()
 {
+    endTransaction(true);
+}
+
+void ConnectionCore::endTransaction(bool commit)
+{
+    // A lost connection fails every time: its work is gone, never committed.
+    checkNotLost();
     if (!mInTransaction)
         return;
     stopQuery();
-    // psqlODBC reports a commit on a connection it has lost as a success.
-    if (connectionLost()) {
-        mInTransaction = false;
-        Raise(ErrConnectionLost,
-              QStringLiteral("The connection to the database was lost: the transaction was rolled "
-                             "back by the server, nothing was committed."),
-              mDriverName);
-    }
     QSqlDatabase db = database();
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
+    QSqlError error;
+    if (mDriverTransaction) {
+        if (!(commit ? db.commit() : db.rollback()))
+            error = db.lastError();
+    } else {
+        // Begun by a typed BEGIN: ODBC's driver knows nothing of it.
+        QSqlQuery query(db);
+        if (!query.exec(commit ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK")))
+            error = query.lastError();
+    }
+    // psqlODBC reports a commit on a connection it has lost as a success.
+    if (error.type() == QSqlError::NoError && connectionBroken())
+        error = QSqlError(QString(), QString(), QSqlError::ConnectionError);
+    if (error.type() != QSqlError::NoError) {
         // PostgreSQL ends a transaction whose commit failed; SQLite keeps it open
         // ("database is locked") so that the commit can be tried again.
-        mInTransaction = serverInTransaction();
         raise(error);
     }
-    mInTransaction = false;
+    mDriverTransaction = false;
+    settleTransactionState(commit ? TransactionControl::Commit : TransactionControl::Rollback);
 }
 
-qint32 ConnectionCore::execute(const QString &sql)
+ConnectionCore::Outcome ConnectionCore::execute(const QString &sql)
 {
-    stopQuery();
-    const bool savepoint = usesSavepoints();
-    if (savepoint)
-        setSavepoint();
-    QSqlQuery query(database());
-    const Running running(*this);
-    if (!run(query, sql)) {
-        const QSqlError error = query.lastError();
-        query.finish();
-        if (savepoint)
-            releaseSavepoint(true);
-        raise(error);
-    }
-    const int rows = query.numRowsAffected();
-    query.finish();
-    if (savepoint)
-        releaseSavepoint(false);
-    return qMax(rows, 0);
+    return start(sql, ClassifyTransactionControl(sql), true);
 }
 
 quint64 ConnectionCore::openQuery(const QString &sql, QStringList *columnNames)
 {
+    Outcome outcome = start(sql, TransactionControl::None, false);
+    *columnNames = std::move(outcome.columnNames);
+    return outcome.ticket;
+}
+
+// Runs a statement. A query (changesData false) always becomes the streaming
+// query, rows or not; another statement only when it returned rows.
+ConnectionCore::Outcome
+ConnectionCore::start(const QString &sql, TransactionControl control, bool changesData)
+{
+    checkNotLost();
     stopQuery();
-    const bool savepoint = usesSavepoints();
+    const Running running(*this);
+    const bool wasInTransaction = mInTransaction;
+    const bool savepoint = control == TransactionControl::None && usesSavepoints();
     if (savepoint)
         setSavepoint();
+    if (mCancelRequested) {
+        if (savepoint)
+            releaseSavepoint(true);
+        raiseCancelled();
+    }
     auto query = std::make_unique<QSqlQuery>(database());
     query->setForwardOnly(true);
     // Numeric columns as the database's exact text rather than a rounded double.
     query->setNumericalPrecisionPolicy(QSql::HighPrecision);
-    const Running running(*this);
     if (!run(*query, sql)) {
         const QSqlError error = query->lastError();
         query.reset();
@@ -323,16 +397,39 @@ quint64 ConnectionCore::openQuery(const QString &sql, QStringList *columnNames)
             releaseSavepoint(true);
         raise(error);
     }
-    const QSqlRecord record = query->record();
-    columnNames->clear();
-    for (int i = 0; i < record.count(); ++i)
-        columnNames->append(record.fieldName(i));
-    mColumnCount = record.count();
-    mQuery = std::move(query);
-    mQueryHasSavepoint = savepoint;
-    mLiveTicket = ++mLastTicket;
-    readAhead();
-    return mLiveTicket;
+    Outcome outcome;
+    outcome.rowsAffected = qMax(query->numRowsAffected(), 0);
+    if (!changesData || query->isSelect()) {
+        const QSqlRecord record = query->record();
+        for (int i = 0; i < record.count(); ++i)
+            outcome.columnNames.append(record.fieldName(i));
+        mColumnCount = record.count();
+        mQuery = std::move(query);
+        mQueryHasSavepoint = savepoint;
+        mLiveTicket = outcome.ticket = ++mLastTicket;
+        readAhead();
+    } else {
+        query->finish();
+        query.reset();
+        if (savepoint)
+            releaseSavepoint(false);
+    }
+    const bool endsTransaction
+        = control == TransactionControl::Commit || control == TransactionControl::Rollback;
+    if (endsTransaction && wasInTransaction && mDriverTransaction) {
+        // The typed statement ended the driver's transaction on the server; ending
+        // it in the driver too (nothing is left to commit) puts ODBC back in
+        // autocommit mode, so that the next query opens no transaction unseen.
+        if (mDriverName == QLatin1String("QODBC"))
+            database().commit();
+        mDriverTransaction = false;
+    }
+    if (control == TransactionControl::Begin && !wasInTransaction)
+        mDriverTransaction = false;
+    settleTransactionState(control);
+    if (changesData && mInTransaction)
+        mPendingWork = true;
+    return outcome;
 }
 
 bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values, bool readNext)
@@ -350,8 +447,8 @@ bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values, bool readNex
         return false;
     *values = std::move(*mAhead);
     mAhead.reset();
-    if (readNext) {
-        const Running running(*this);
+    if (readNext && mQuery) {
+        const Running running(*this, queryOdbcStatement());
         readAhead();
     }
     return true;
@@ -478,8 +575,9 @@ qsizetype ConnectionCore::readRows(
 
     // ...and those after it straight from the query.
     bool more = true;
+    bool cancelAsked = false;
     {
-        const Running running(*this);
+        const Running running(*this, queryOdbcStatement());
         if (mSqlite) {
             rows += readSqliteRows(sink, maxRows - rows, keepTrailingBlanks, &more);
         } else {
@@ -492,8 +590,9 @@ qsizetype ConnectionCore::readRows(
                 ++rows;
             }
         }
+        cancelAsked = mCancelRequested;
     }
-    if (mCancelRequested) {
+    if (cancelAsked) {
         *cancelled = true;
         stopQuery();
     } else if (!more) {
@@ -503,7 +602,7 @@ qsizetype ConnectionCore::readRows(
             mAheadError = mQuery->lastError();
         endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed : QueryEnd::Completed);
     } else {
-        const Running running(*this);
+        const Running running(*this, queryOdbcStatement());
         readAhead();
     }
     return rows;
@@ -620,6 +719,7 @@ void ConnectionCore::endQuery(QueryEnd how)
         // A cancelled or failed query has aborted the transaction on PostgreSQL.
         releaseSavepoint(how != QueryEnd::Completed);
     }
+    settleTransactionState(TransactionControl::None);
 }
 
 void ConnectionCore::cancelServerStatement()
@@ -633,15 +733,9 @@ void ConnectionCore::cancelServerStatement()
     }
 }
 
-// Calls SQLCancel of the ODBC driver manager that the QODBC plugin loaded.
 static void OdbcCancel(void *statement)
 {
-    const std::unique_ptr<void, int (*)(void *)> library(
-        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD), &dlclose);
-    if (!library)
-        return;
-    using Cancel = short (*)(void *);
-    if (const auto cancel = reinterpret_cast<Cancel>(dlsym(library.get(), "SQLCancel")))
+    if (const auto cancel = OdbcFunction<short (*)(void *)>("SQLCancel"))
         cancel(statement);
 }
 
@@ -668,13 +762,10 @@ static bool OdbcConnectionDead(const QSqlDatabase &db)
     if (!handle.isValid() || qstrcmp(handle.typeName(), "void*") != 0)
         return false;
     void *connection = *static_cast<void *const *>(handle.constData());
-    const std::unique_ptr<void, int (*)(void *)> library(
-        dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD), &dlclose);
-    if (!connection || !library)
-        return false;
-    using GetConnectAttr = short (*)(void *, int, void *, int, int *);
     const auto getConnectAttr
-        = reinterpret_cast<GetConnectAttr>(dlsym(library.get(), "SQLGetConnectAttr"));
+        = OdbcFunction<short (*)(void *, int, void *, int, int *)>("SQLGetConnectAttr");
+    if (!connection)
+        return false;
     const int AttrConnectionDead = 1209;
     const short Success = 0, SuccessWithInfo = 1;
     quint32 dead = 0;
@@ -685,7 +776,7 @@ static bool OdbcConnectionDead(const QSqlDatabase &db)
     return (result == Success || result == SuccessWithInfo) && dead == 1;
 }
 
-bool ConnectionCore::connectionLost() const
+bool ConnectionCore::connectionBroken() const
 {
     const QSqlDatabase db = database();
     if (PGconn *conn = PostgresConnection(db))
@@ -693,13 +784,32 @@ bool ConnectionCore::connectionLost() const
     return OdbcConnectionDead(db);
 }
 
-bool ConnectionCore::serverInTransaction() const
+// Takes the transaction state from the server where it can tell: PostgreSQL's
+// status after the last command, SQLite's autocommit mode. Other drivers have
+// no such question: there the statement's own words decide.
+void ConnectionCore::settleTransactionState(TransactionControl control)
 {
-    PGconn *conn = PostgresConnection(database());
-    if (!conn)
-        return mInTransaction;
-    const PGTransactionStatusType status = PQtransactionStatus(conn);
-    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+    if (mSqlite) {
+        mInTransaction = !sqlite3_get_autocommit(mSqlite);
+    } else if (PGconn *conn = PostgresConnection(database())) {
+        switch (PQtransactionStatus(conn)) {
+        case PQTRANS_IDLE:
+            mInTransaction = false;
+            break;
+        case PQTRANS_INTRANS:
+        case PQTRANS_INERROR:
+            mInTransaction = true;
+            break;
+        default:
+            break; // a query still streams, or the connection is gone: unchanged
+        }
+    } else if (control == TransactionControl::Begin) {
+        mInTransaction = true;
+    } else if (control == TransactionControl::Commit || control == TransactionControl::Rollback) {
+        mInTransaction = false;
+    }
+    if (!mInTransaction)
+        mPendingWork = false;
 }
 
 } // namespace Ora

@@ -3,6 +3,7 @@
 #include "oracle/servers.h"
 #include "oracle/sqlconnectionname.h"
 #include "oracle/sqlthread.h"
+#include "oracle/transactioncontrol.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -36,6 +37,11 @@ class RowSink;
 /// - A query streams (forward-only); any other statement first ends it. A query
 ///   stopped before its end is cancelled on the server (QPSQL), or the next
 ///   statement would wait for all the rows it had left to send.
+/// - Whether a transaction is open is asked of the server after every statement
+///   (PostgreSQL and SQLite), so that a COMMIT or BEGIN typed by the user counts;
+///   ODBC has no such question, and there the statement's first words decide.
+/// - Once the connection is found lost, every later call raises ErrConnectionLost
+///   without reaching the server: its work is gone, and nothing may claim otherwise.
 /// Failures raise Common::RuntimeError; the destructor rolls back an open
 /// transaction and closes the connection.
 class ConnectionCore
@@ -53,10 +59,26 @@ public:
     void beginTransaction();
     void rollbackTransaction();
     void commitTransaction();
+    /// The server has a transaction open (as last asked).
     bool inTransaction() const { return mInTransaction; }
+    /// A statement other than a query ran in the open transaction: there is work
+    /// that a commit would keep and a rollback would undo.
+    bool hasPendingWork() const { return mPendingWork; }
+    /// The connection to the server was found broken.
+    bool isLost() const { return mLost; }
 
-    /// Runs a statement and returns the number of rows it processed.
-    qint32 execute(const QString &sql);
+    /// What a statement run by execute gave back.
+    struct Outcome
+    {
+        qint32 rowsAffected = 0;
+        /// A query's ticket when the statement returned rows, else 0.
+        quint64 ticket = 0;
+        QStringList columnNames;
+    };
+    /// Runs any statement. One that returns rows (a WITH query, VALUES, INSERT
+    /// ... RETURNING) streams them as openQuery does. Transaction control typed by
+    /// the user runs as it is, without the savepoint around other statements.
+    Outcome execute(const QString &sql);
 
     /// Starts a streaming query, which ends any earlier one; returns its ticket
     /// and the column names in select-list order.
@@ -85,22 +107,33 @@ private:
 
     QSqlDatabase database() const;
     [[noreturn]] void raise(const QSqlError &error);
+    [[noreturn]] void raiseLost();
+    [[noreturn]] void raiseCancelled();
+    void checkNotLost();
+    void *queryOdbcStatement() const;
     bool usesSavepoints() const;
     bool preparesFirst(const QString &sql) const;
     bool run(QSqlQuery &query, const QString &sql);
     bool runQuiet(const QString &sql);
+    Outcome start(const QString &sql, TransactionControl control, bool changesData);
+    void endTransaction(bool commit);
     void setSavepoint();
     void releaseSavepoint(bool rollBack);
     void readAhead();
     qsizetype readSqliteRows(RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *more);
     void endQuery(QueryEnd how);
     void cancelServerStatement();
-    bool connectionLost() const;
-    bool serverInTransaction() const;
+    bool connectionBroken() const;
+    void settleTransactionState(TransactionControl control);
 
     SqlConnectionName mName;
     QString mDriverName;
     bool mInTransaction = false;
+    bool mPendingWork = false;
+    bool mLost = false;
+    // On ODBC a transaction begun by the driver (autocommit off) ends through the
+    // driver as well; one that a typed BEGIN opened ends with a typed COMMIT.
+    bool mDriverTransaction = false;
     std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
     bool mQueryHasSavepoint = false;
     int mColumnCount = 0;    // of the streaming query

@@ -2,7 +2,11 @@
 
 #include "oracle/oraerrors.h"
 
+#include "oracle/servers.h"
+#include "oracle/sqlthread.h"
+
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 namespace DB {
 
@@ -11,13 +15,22 @@ static QString currentUserId;
 static QString currentPassword;
 static QString currentServerName;
 static qint16 currentIsInitial = 0;
-static bool inTransaction = false;
+static std::function<void()> stateListener;
 
 // Connections must be closed while Qt SQL still exists, not during static
 // destruction; a program that quits without disconnecting rolls back here.
+// A connect given up still ends in the background: it is waited for as long
+// as a connect may take.
 static void ReleaseCurrentSession()
 {
     currentSession.reset();
+    Ora::SqlThread::waitForReleased(std::chrono::seconds(Ora::DefaultConnectTimeout + 5));
+}
+
+// Tells the listener once the routine it guards has ended, whichever way.
+static auto NotifyAtEnd()
+{
+    return qScopeGuard([] { NotifyStateChanged(); });
 }
 
 oo4o &CurrentSession()
@@ -71,18 +84,33 @@ void SetCurrentIsInitial(qint16 value)
 
 bool InTransaction()
 {
-    return inTransaction;
+    return currentSession && currentSession->inTransaction();
 }
 
-void SetInTransaction(bool value)
+bool UncommittedChanges()
 {
-    inTransaction = value;
+    return currentSession && currentSession->hasPendingWork();
+}
+
+bool ConnectionLost()
+{
+    return currentSession && currentSession->isLost();
+}
+
+void SetStateListener(std::function<void()> listener)
+{
+    stateListener = std::move(listener);
+}
+
+void NotifyStateChanged()
+{
+    if (stateListener)
+        stateListener();
 }
 
 void ConnectDatabase(const QString &userId, const QString &password, const QString &serverName)
 {
-    DisconnectDatabase();
-
+    const auto notify = NotifyAtEnd();
     Common::LastError::clear();
     Ora::ResumeOnError([&] {
         oo4o &session = CurrentSession();
@@ -95,44 +123,46 @@ void ConnectDatabase(const QString &userId, const QString &password, const QStri
 
 void DisconnectDatabase()
 {
+    const auto notify = NotifyAtEnd();
     CurrentSession().oraDBClose();
-    inTransaction = false;
 }
 
 std::shared_ptr<Ora::Dynaset> OpenDynaset(const QString &sql, qint32 options)
 {
+    const auto notify = NotifyAtEnd();
     Common::LastError::clear();
     std::shared_ptr<Ora::Dynaset> dynaset;
     Ora::ResumeOnError([&] { dynaset = CurrentSession().oraGetExecute(sql, options); });
     return dynaset;
 }
 
-void ExecuteStatement(const QString &sql)
+std::shared_ptr<Ora::Dynaset> ExecuteStatement(const QString &sql, qint32 options)
 {
+    const auto notify = NotifyAtEnd();
     Common::LastError::clear();
-    Ora::ResumeOnError([&] { CurrentSession().oraExecute(sql); });
+    return CurrentSession().oraExecuteReturningRows(sql, options);
 }
 
 void BeginTransaction()
 {
-    if (CurrentSession().oraBeginTrans() == 0)
-        inTransaction = true;
+    const auto notify = NotifyAtEnd();
+    CurrentSession().oraBeginTrans();
 }
 
 void RollbackTransaction()
 {
-    if (!inTransaction)
+    const auto notify = NotifyAtEnd();
+    if (!InTransaction() && !ConnectionLost())
         return;
     CurrentSession().oraRollback();
-    inTransaction = false;
 }
 
 void CommitTransaction()
 {
-    if (!inTransaction)
+    const auto notify = NotifyAtEnd();
+    if (!InTransaction() && !ConnectionLost())
         return;
     CurrentSession().oraCommit();
-    inTransaction = false;
 }
 
 } // namespace DB

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 /// The one current connection of the application, the values that describe it,
@@ -30,12 +31,27 @@ void SetCurrentServerName(const QString &value);
 qint16 CurrentIsInitial();
 void SetCurrentIsInitial(qint16 value);
 
-/// A transaction was begun through BeginTransaction and not yet ended.
+/// The server has a transaction open, as it said after the last statement: the
+/// one that BeginTransaction began, or one that a typed BEGIN opened.
 bool InTransaction();
-void SetInTransaction(bool value);
+/// A statement other than a query ran in the open transaction since it began:
+/// work that a commit keeps and a rollback or a closed connection undoes.
+bool UncommittedChanges();
+/// The current connection was found broken (the server went away); it stays
+/// so until the next connect, and every statement and commit fails meanwhile.
+bool ConnectionLost();
 
-/// Disconnects, then connects CurrentSession with these credentials; success is
-/// read from the error state. The four connection values are not touched.
+/// Called after every routine below that may change the three states above, on
+/// the calling thread; the window shows them. Null for none.
+void SetStateListener(std::function<void()> listener);
+/// Calls the listener: for callers that learn of a change another way (a lost
+/// connection found while rows are read).
+void NotifyStateChanged();
+
+/// Connects CurrentSession with these credentials; success is read from the
+/// error state. The connection open before is closed (rolling back its work) only
+/// once the new one is open: a failed connect leaves it as it was. The four
+/// connection values are not touched.
 void ConnectDatabase(const QString &userId, const QString &password, const QString &serverName);
 
 /// Closes the connection, if any (rolling back uncommitted work), and clears InTransaction.
@@ -44,14 +60,18 @@ void DisconnectDatabase();
 /// A dynaset on the query's first row, or empty with the error state set.
 std::shared_ptr<Ora::Dynaset> OpenDynaset(const QString &sql, qint32 options);
 
-/// Runs a statement that returns no rows; a failure is left in the error state.
-void ExecuteStatement(const QString &sql);
+/// Runs a statement; a failure is left in the error state. A statement that
+/// returned rows gives a dynaset on its first row with these options; others
+/// give empty.
+std::shared_ptr<Ora::Dynaset> ExecuteStatement(const QString &sql, qint32 options = 0);
 
-/// Begins a transaction; sets InTransaction unless there is no session.
+/// Begins a transaction, unless there is no session.
 void BeginTransaction();
-/// Rolls back when InTransaction is set, then clears it; otherwise does nothing.
+/// Rolls back when InTransaction is set; otherwise does nothing. Raises on a
+/// lost connection, every time.
 void RollbackTransaction();
-/// Commits when InTransaction is set, then clears it; otherwise does nothing.
+/// Commits when InTransaction is set; otherwise does nothing. Raises on a lost
+/// connection, every time: nothing was committed.
 void CommitTransaction();
 
 } // namespace DB

@@ -11,24 +11,40 @@
 
 void oo4o::oraDBOpen()
 {
-    oraDBClose();
-
     Common::LastError::clear();
-    Ora::ResumeOnError([&] { mSession = Ora::CreateObject(QLatin1String(Ora::SessionProgId)); });
+    std::shared_ptr<Ora::Session> session;
+    std::shared_ptr<Ora::Database> database;
+    Ora::ResumeOnError([&] { session = Ora::CreateObject(QLatin1String(Ora::SessionProgId)); });
     // Nothing is added to the credentials: empty ones give "/".
     const QString connectString = mUserId + QLatin1Char('/') + mPassword;
     Ora::ResumeOnError([&] {
-        if (!mSession)
+        if (!session)
             RaiseNoObject(QStringLiteral("session"));
-        mDatabase = mSession->OpenDatabase(mServerName, connectString, 0);
+        database = session->OpenDatabase(mServerName, connectString, 0);
     });
+    if (!database) {
+        if (!mDatabase)
+            mSession = session; // closed or half-open before: half-open now
+        return;
+    }
+    // The new connection replaces the old one, whatever the old one says: the
+    // caller settled its work before connecting elsewhere.
+    try {
+        oraDBClose();
+    } catch (const Common::RuntimeError &) {
+        mDatabase.reset();
+        mSession.reset(); // its connection rolls back as it closes
+    }
+    mSession = std::move(session);
+    mDatabase = std::move(database);
 }
 
 void oo4o::oraDBClose()
 {
     mDatabase.reset();
     if (mSession) {
-        oraRollback();
+        if (!mSession->isLost())
+            oraRollback();
         mSession.reset();
     }
 }
@@ -55,6 +71,18 @@ qint32 oo4o::oraExecute(const QString &sql)
         rows = mDatabase->ExecuteSQL(sql);
     });
     return rows;
+}
+
+std::shared_ptr<Ora::Dynaset> oo4o::oraExecuteReturningRows(const QString &sql, qint32 options)
+{
+    std::shared_ptr<Ora::Dynaset> result;
+    Common::LastError::clear();
+    Ora::ResumeOnError([&] {
+        if (!mDatabase)
+            RaiseNoObject(QStringLiteral("database"));
+        result = mDatabase->ExecuteReturningRows(sql, options);
+    });
+    return result;
 }
 
 qint32 oo4o::oraBeginTrans()

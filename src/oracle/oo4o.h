@@ -17,7 +17,8 @@
 ///   the component is raised as Common::RuntimeError.
 ///
 /// States: closed (no session, no database), open (both), half-open (the session was
-/// created but "OpenDatabase" failed). The credentials survive closing and reopening.
+/// created but "OpenDatabase" failed while no connection was open). The credentials
+/// survive closing and reopening.
 class oo4o
 {
 public:
@@ -30,21 +31,32 @@ public:
     QString GetServerName() const { return mServerName; }
     void SetServerName(const QString &text) { mServerName = text; }
 
-    /// Closes, then connects with the stored credentials; success is read from the
-    /// error state.
+    /// Connects with the stored credentials, and only once that succeeded closes
+    /// the connection open before (rolling back what it held): a failed connect
+    /// leaves the working connection as it was. Success is read from the error state.
     void oraDBOpen();
     /// Releases the database, rolls back what the session holds and releases it.
+    /// A lost connection closes without a word: the server discarded its work.
     void oraDBClose();
     /// A dynaset on the query's first row, or empty (error state set).
     std::shared_ptr<Ora::Dynaset> oraGetExecute(const QString &sql, qint32 options);
     /// The rows processed by the statement; 0 when it failed (error state set).
     qint32 oraExecute(const QString &sql);
+    /// Runs any statement: a dynaset when it returned rows, else empty (and the
+    /// error state set when it failed).
+    std::shared_ptr<Ora::Dynaset> oraExecuteReturningRows(const QString &sql, qint32 options);
     /// 0 when the command was issued, 1 when there is no session.
     qint32 oraBeginTrans();
     qint32 oraRollback();
     qint32 oraCommit();
 
     State state() const;
+    /// The server has a transaction open (as last asked).
+    bool inTransaction() const { return mSession && mSession->inTransaction(); }
+    /// A statement other than a query ran in the open transaction.
+    bool hasPendingWork() const { return mSession && mSession->hasPendingWork(); }
+    /// The connection was found broken; it stays so until the next connect.
+    bool isLost() const { return mSession && mSession->isLost(); }
 
 private:
     std::shared_ptr<Ora::Session> mSession;

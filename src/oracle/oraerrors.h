@@ -28,7 +28,9 @@ enum ErrorNumber {
     ErrFetchOutOfSequence = 1002,    ///< the dynaset's query was ended by a later statement
     ErrNoCurrentRow = 3021,          ///< a field value read at the end of the rows
     ErrTransactionRolledBack = 2091, ///< a failed statement made SQLite undo the transaction
-    ErrConnectionLost = 3114,        ///< a commit on a connection that was lost
+    ErrConnectionLost = 3114,        ///< the connection to the server was lost
+    ErrCancelled = 1013,             ///< cancelled between two steps of one statement
+    ErrConnectAbandoned = 1092,      ///< a connect given up before it ended
     ErrServerNotResolved = 12154,    ///< a server name that SERVERS.ini does not know
 };
 

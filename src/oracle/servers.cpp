@@ -18,6 +18,15 @@ QString ServersFilePath()
     return Common::ConfigFilePath(QLatin1String(ServersFileName));
 }
 
+// A timeout in whole seconds; anything else (empty, negative, not a number) is
+// the default, so that a slip in the file never means waiting forever.
+static int ConnectTimeoutValue(const QString &value)
+{
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    return ok && seconds >= 0 ? seconds : DefaultConnectTimeout;
+}
+
 std::optional<ServerEntry> FindServerInText(const QString &text, const QString &serverName)
 {
     const QString wanted = serverName.trimmed();
@@ -36,7 +45,7 @@ std::optional<ServerEntry> FindServerInText(const QString &text, const QString &
             const QString section = line.mid(1, line.size() - 2).trimmed();
             inWanted = section.compare(wanted, Qt::CaseInsensitive) == 0;
             if (inWanted)
-                entry = ServerEntry{section, {}, {}, {}, -1, {}, {}};
+                entry = ServerEntry{section, {}, {}, {}, -1, {}, {}, DefaultConnectTimeout};
             continue;
         }
         if (!inWanted)
@@ -58,6 +67,8 @@ std::optional<ServerEntry> FindServerInText(const QString &text, const QString &
             entry->options = value;
         else if (key == QLatin1String("USERCASE"))
             entry->userCase = value.toUpper();
+        else if (key == QLatin1String("CONNECT_TIMEOUT"))
+            entry->connectTimeout = ConnectTimeoutValue(value);
     }
     return entry;
 }
@@ -162,6 +173,7 @@ static QString DefaultServersText()
                        "DSN"),
         QStringLiteral("; HOST, PORT  where the server listens (empty: the driver's default)"),
         QStringLiteral("; OPTIONS  the driver's connect options"),
+        QStringLiteral("; CONNECT_TIMEOUT  seconds a connect may take (default 15, 0: no limit)"),
         QStringLiteral("; USERCASE LOWER: the user ID in lower case (QPSQL's default), KEEP: as "
                        "typed; a \"USER\" in double quotes always goes as written"),
         QString(),

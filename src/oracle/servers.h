@@ -13,6 +13,8 @@
 ///     HOST=                 server host, where the driver uses one
 ///     PORT=                 server port; empty for the driver's default
 ///     OPTIONS=              the driver's connect options (QSqlDatabase::setConnectOptions)
+///     CONNECT_TIMEOUT=15    seconds a connect may take before it fails (PostgreSQL and ODBC);
+///                           0 waits as long as the network does
 ///     USERCASE=             LOWER: the user ID goes in lower case (A-Z only), as PostgreSQL
 ///                           folds an unquoted name; the default for QPSQL, and the setting
 ///                           for an ODBC data source that reaches PostgreSQL.
@@ -21,6 +23,10 @@
 /// A user ID in double quotes ("MixedCase") goes as written, without the quotes, whatever
 /// USERCASE says, as PostgreSQL takes a quoted name; "" inside stands for one ".
 namespace Ora {
+
+/// Seconds a connect may take when SERVERS.ini says nothing: an unreachable host
+/// then fails in good time rather than after the system's TCP timeout.
+inline constexpr int DefaultConnectTimeout = 15;
 
 /// One server entry of SERVERS.ini.
 struct ServerEntry
@@ -32,6 +38,7 @@ struct ServerEntry
     int port = -1;
     QString options;
     QString userCase; ///< LOWER, KEEP, or empty for the driver's default (in capitals)
+    int connectTimeout = DefaultConnectTimeout; ///< seconds; 0 for none
 };
 
 /// The user ID to log in with on that server, after USERCASE and double quotes (above);

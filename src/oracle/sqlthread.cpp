@@ -57,7 +57,7 @@ void SqlThread::loop()
         mWake.wait(lock, [this] { return mStopping || !mQueue.empty(); });
         if (mQueue.empty())
             return; // stopping, and nothing left to run
-        Job *job = mQueue.front();
+        const std::shared_ptr<Job> job = mQueue.front();
         mQueue.pop_front();
         lock.unlock();
         try {
@@ -71,13 +71,21 @@ void SqlThread::loop()
     }
 }
 
-void SqlThread::post(Job *job)
+std::shared_ptr<SqlThread::Job> SqlThread::enqueue(std::function<void()> task)
 {
+    auto job = std::make_shared<Job>();
+    job->task = std::move(task);
     {
         std::lock_guard lock(mMutex);
         mQueue.push_back(job);
     }
     mWake.notify_one();
+    return job;
+}
+
+void SqlThread::post(std::function<void()> task)
+{
+    enqueue(std::move(task));
 }
 
 void SqlThread::run(const std::function<void()> &task)
@@ -86,12 +94,11 @@ void SqlThread::run(const std::function<void()> &task)
         task(); // already on the thread: a task that calls back into the connection
         return;
     }
-    Job job{task, nullptr, false};
-    post(&job);
+    const std::shared_ptr<Job> job = enqueue(task);
     std::unique_lock lock(mMutex);
-    mDone.wait(lock, [&job] { return job.done; });
-    if (job.error)
-        std::rethrow_exception(job.error);
+    mDone.wait(lock, [&job] { return job->done; });
+    if (job->error)
+        std::rethrow_exception(job->error);
 }
 
 void SqlThread::runStatement(const std::function<void()> &task,
@@ -106,15 +113,14 @@ void SqlThread::runStatement(const std::function<void()> &task,
             meanwhile();
         return;
     }
-    Job job{task, nullptr, false};
-    post(&job);
-    // The job and the cancel refer to this frame: whatever happens here, they
+    const std::shared_ptr<Job> job = enqueue(task);
+    // The task and the cancel refer to this frame: whatever happens here, they
     // end before it does. A cancel goes out on a thread of its own, as reaching
     // the server may take a while, and the window keeps being served meanwhile.
     std::future<void> cancelling;
     const auto waitForEnd = [&] {
         std::unique_lock lock(mMutex);
-        mDone.wait(lock, [&job] { return job.done; });
+        mDone.wait(lock, [&job] { return job->done; });
         lock.unlock();
         if (cancelling.valid())
             cancelling.wait();
@@ -123,24 +129,90 @@ void SqlThread::runStatement(const std::function<void()> &task,
     if (meanwhile)
         meanwhile();
     std::unique_lock lock(mMutex);
-    if (wait && !mDone.wait_for(lock, QuietWait, [&job] { return job.done; })) {
-        while (!job.done) {
+    if (wait && !mDone.wait_for(lock, QuietWait, [&job] { return job->done; })) {
+        while (!job->done) {
             // The wait handles the window's events: never while holding the lock.
             lock.unlock();
-            const bool cancelAsked = wait->poll(statement);
+            const bool cancelAsked = wait->poll(statement) && statement.cancellable;
             if (cancelAsked
                 && (!cancelling.valid()
                     || cancelling.wait_for(std::chrono::seconds(0)) == std::future_status::ready))
                 cancelling = std::async(std::launch::async, cancel);
             lock.lock();
-            mDone.wait_for(lock, PollInterval, [&job] { return job.done; });
+            mDone.wait_for(lock, PollInterval, [&job] { return job->done; });
         }
     }
     lock.unlock();
     finish.dismiss();
     waitForEnd();
-    if (job.error)
-        std::rethrow_exception(job.error);
+    if (job->error)
+        std::rethrow_exception(job->error);
+}
+
+bool SqlThread::runOrAbandon(std::function<void()> task)
+{
+    if (std::this_thread::get_id() == mThread.get_id()) {
+        task();
+        return true;
+    }
+    StatementWait *wait = CurrentWait;
+    const std::shared_ptr<Job> job = enqueue(std::move(task));
+    std::unique_lock lock(mMutex);
+    if (!wait) {
+        mDone.wait(lock, [&job] { return job->done; });
+    } else if (!mDone.wait_for(lock, QuietWait, [&job] { return job->done; })) {
+        while (!job->done) {
+            lock.unlock();
+            if (wait->poll(RunningStatement{}))
+                return false; // the job owns what it uses and may end when it will
+            lock.lock();
+            mDone.wait_for(lock, PollInterval, [&job] { return job->done; });
+        }
+    }
+    if (job->error)
+        std::rethrow_exception(job->error);
+    return true;
+}
+
+namespace {
+
+// The threads released to end in the background, counted so that the program
+// can wait for them before it ends.
+struct Released
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+Released &released()
+{
+    static Released instance;
+    return instance;
+}
+
+} // namespace
+
+void SqlThread::release(std::unique_ptr<SqlThread> thread)
+{
+    Released &state = released();
+    {
+        std::lock_guard lock(state.mutex);
+        ++state.count;
+    }
+    std::thread([thread = std::move(thread), &state]() mutable {
+        thread.reset(); // runs what is queued, then joins
+        std::lock_guard lock(state.mutex);
+        --state.count;
+        state.ended.notify_all();
+    }).detach();
+}
+
+bool SqlThread::waitForReleased(std::chrono::milliseconds timeout)
+{
+    Released &state = released();
+    std::unique_lock lock(state.mutex);
+    return state.ended.wait_for(lock, timeout, [&state] { return state.count == 0; });
 }
 
 } // namespace Ora

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -17,6 +19,9 @@ struct RunningStatement
     /// Cancelling it would undo the whole open transaction, not only the
     /// statement (SQLite rolls back the transaction of an interrupted write).
     bool cancelUndoesTransaction = false;
+    /// It can be stopped: false for a commit or rollback, which the wait only
+    /// keeps the window live for.
+    bool cancellable = true;
 };
 
 /// Lets the waiting thread stay responsive while a statement runs: poll is
@@ -71,6 +76,21 @@ public:
                       const std::function<void()> &cancel,
                       const std::function<void()> &meanwhile = {});
 
+    /// Runs a task that owns all it uses and waits for it as runStatement does.
+    /// When the installed wait asks to stop, gives it up instead: returns false
+    /// at once, and the task ends on the thread unseen. Rethrows what it threw.
+    bool runOrAbandon(std::function<void()> task);
+
+    /// Queues a task that owns all it uses, without waiting for it.
+    void post(std::function<void()> task);
+
+    /// Ends the thread in the background once what is queued has run, so that
+    /// nobody waits for a task that was given up.
+    static void release(std::unique_ptr<SqlThread> thread);
+    /// Waits, at most for the time given, until every thread released that way
+    /// has ended; true when none is left. Called before the program ends.
+    static bool waitForReleased(std::chrono::milliseconds timeout);
+
 private:
     struct Job
     {
@@ -80,12 +100,12 @@ private:
     };
 
     void loop();
-    void post(Job *job);
+    std::shared_ptr<Job> enqueue(std::function<void()> task);
 
     std::mutex mMutex;
     std::condition_variable mWake; // a job was queued, or the thread must end
     std::condition_variable mDone; // a job ended
-    std::deque<Job *> mQueue;
+    std::deque<std::shared_ptr<Job>> mQueue;
     bool mStopping = false;
     std::thread mThread;
 };

@@ -1,3 +1,4 @@
+#include "../fakedialogs.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "app/sqledit.h"
@@ -50,7 +51,8 @@ private slots:
     void activationRefreshesButtonsAndTriesInitialConnectionOnce();
     void closeBoxIsRefusedWhileStatementRuns();
     void startUpMakesDemoServerReady();
-    void closingDisconnects();
+    void closingAsksAboutPendingWork_data();
+    void closingAsksAboutPendingWork();
     void placeFormMovesTopThenLeft();
 
 private:
@@ -71,8 +73,7 @@ void tst_App::cleanup()
 
 void tst_App::startUpResetsFlagsAndShowsCaption()
 {
-    SQLEdit::AbortRequested = SQLEdit::HasConnected = SQLEdit::UncommittedChanges = true;
-    DB::SetInTransaction(true);
+    SQLEdit::AbortRequested = SQLEdit::HasConnected = true;
 
     const std::unique_ptr<frmMain> window = SQLEdit::Main();
     QVERIFY(window);
@@ -424,26 +425,58 @@ void tst_App::startUpMakesDemoServerReady()
     DB::DisconnectDatabase();
 }
 
-void tst_App::closingDisconnects()
+void tst_App::closingAsksAboutPendingWork_data()
 {
+    QTest::addColumn<bool>("pending");
+    QTest::addColumn<bool>("fromMenu"); // File -> exit rather than the close box
+    QTest::addColumn<int>("answer");    // Common::Dialogs::Answer
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("deleted"); // the delete of every employee is seen afterwards
+
+    using Answer = Common::Dialogs::Answer;
+    QTest::newRow("nothing pending: no question")
+        << false << false << int(Answer::Cancel) << true << false;
+    QTest::newRow("yes commits") << true << false << int(Answer::Yes) << true << true;
+    QTest::newRow("no rolls back") << true << true << int(Answer::No) << true << false;
+    QTest::newRow("cancel stays, work kept") << true << true << int(Answer::Cancel) << false << true;
+}
+
+void tst_App::closingAsksAboutPendingWork()
+{
+    QFETCH(bool, pending);
+    QFETCH(bool, fromMenu);
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    QFETCH(bool, deleted);
+    FakeDialogs dialogs;
+    dialogs.answer = Common::Dialogs::Answer(answer);
     const std::unique_ptr<frmMain> window = SQLEdit::Main();
     DB::ConnectDatabase("", "", "DEMO");
     QVERIFY(!Common::LastError::isSet());
     DB::BeginTransaction();
-    DB::ExecuteStatement("delete from EMPLOYEES");
+    if (pending)
+        DB::ExecuteStatement("delete from EMPLOYEES");
     QVERIFY(!Common::LastError::isSet());
-    QVERIFY(DB::InTransaction());
+    QCOMPARE(window->findChild<QLabel *>("lblTransaction")->text(),
+             pending ? QString("未コミット") : QString());
 
     QPointer<frmVb> vb = window->codeWindow();
-    QVERIFY(window->close()); // no question asked about the pending delete
-    QVERIFY(!DB::InTransaction());
-    QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
-    QTRY_VERIFY(vb.isNull()); // the code window is unloaded with it
+    if (fromMenu)
+        window->mnu_f[6]->trigger();
+    else
+        window->close();
+    QCOMPARE(dialogs.questions.size(), pending ? 1 : 0);
+    QCOMPARE(window->isVisible(), !closed);
+    QCOMPARE(DB::CurrentSession().state() == oo4o::State::Closed, closed);
+    if (closed)
+        QTRY_VERIFY(vb.isNull()); // the code window is unloaded with it
 
-    // The delete was rolled back.
-    DB::ConnectDatabase("", "", "DEMO");
-    const auto dynaset = DB::OpenDynaset("select count(*) from EMPLOYEES", 0);
-    QVERIFY(dynaset && dynaset->fields().at(0).value().toInt() > 0);
+    QCOMPARE(DB::UncommittedChanges(), !closed);
+    if (closed)
+        DB::ConnectDatabase("", "", "DEMO");
+    const auto count = DB::OpenDynaset("select count(*) from EMPLOYEES", 0);
+    QCOMPARE(count->fields().at(0).value().toInt() == 0, deleted);
+    DB::RollbackTransaction();
     DB::DisconnectDatabase();
 }
 

@@ -258,7 +258,7 @@ void tst_Run::queryAndStatementPaths()
     run("update t_run set name = 'x' where id = 1");
     QVERIFY2(mWindow->staMsg->currentMessage().startsWith("実行しました。\t"),
              qPrintable(mWindow->staMsg->currentMessage()));
-    QVERIFY(DB::InTransaction() && SQLEdit::UncommittedChanges);
+    QVERIFY(DB::InTransaction() && SQLEdit::UncommittedChanges());
     run("insert into no_such_table values (1)");
     QVERIFY(!mWindow->staMsg->currentMessage().startsWith("実行しました。"));
     QVERIFY(DB::InTransaction());
@@ -445,7 +445,7 @@ void tst_Run::escCancelsStatement()
     DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
     if (earlierWork) {
         run("insert into t_run values (1, 'earlier')");
-        QVERIFY(UncommittedChanges);
+        QVERIFY(UncommittedChanges());
     }
     mDialogs->answerYes = answerYes;
 
@@ -463,7 +463,7 @@ void tst_Run::escCancelsStatement()
     QVERIFY2(mDialogs->messages.isEmpty(), qPrintable(mDialogs->messages.join('\n')));
     QVERIFY(controlsEnabled());
     QCOMPARE(DB::InTransaction(), inTransaction);
-    QCOMPARE(UncommittedChanges, earlierWork && earlierKept);
+    QCOMPARE(UncommittedChanges(), earlierWork && earlierKept);
 
     run("select count(*) from t_run where id = 1");
     QCOMPARE(mWindow->resultModel()->index(0, 0).data().toString(),

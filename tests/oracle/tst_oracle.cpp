@@ -526,19 +526,16 @@ void tst_Oracle::dbRoutines()
     QCOMPARE(DB::CurrentIsInitial(), qint16(1));
     QCOMPARE(DB::CurrentSession().GetUserId(), QStringLiteral("x"));
 
-    // Without InTransaction, commit and rollback send nothing, even with work pending.
+    // The transaction state is the server's, however the transaction began.
     connect(QStringLiteral("LITE"));
     VERIFY_NO_ERROR();
     QCOMPARE(DB::CurrentSession().oraBeginTrans(), 0);
+    QVERIFY(DB::InTransaction() && !DB::UncommittedChanges());
     DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'a')"));
     VERIFY_NO_ERROR();
-    QVERIFY(!DB::InTransaction());
+    QVERIFY(DB::InTransaction() && DB::UncommittedChanges());
     DB::CommitTransaction();
-    QCOMPARE(countRows(QStringLiteral("LITE")), 0);
-    DB::RollbackTransaction();
-    DB::SetInTransaction(true);
-    DB::CommitTransaction();
-    QVERIFY(!DB::InTransaction());
+    QVERIFY(!DB::InTransaction() && !DB::UncommittedChanges());
     QCOMPARE(countRows(QStringLiteral("LITE")), 1);
 
     // With no connection the routines that resume on error record it.
@@ -761,12 +758,10 @@ void tst_Oracle::wrongPassword()
              qPrintable(ErrorText()));
     QCOMPARE(DB::CurrentSession().state(), oo4o::State::HalfOpen);
     QCOMPARE(DB::CurrentSession().GetPassWord(), QStringLiteral("wrong"));
-    DB::BeginTransaction(); // acts on the session alone
-    QVERIFY(DB::InTransaction());
+    DB::BeginTransaction(); // no connection: no transaction on any server
+    QVERIFY(!DB::InTransaction());
     DB::ExecuteStatement(QStringLiteral("DELETE FROM ") + tableFor(server));
     QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
-    DB::RollbackTransaction();
-    QVERIFY(!DB::InTransaction());
 }
 
 void tst_Oracle::userNames_data()
@@ -1070,13 +1065,16 @@ void tst_Oracle::lostConnection()
     QVERIFY(!odbc.oraGetExecute(QStringLiteral("SELECT 1"), 0));
     QVERIFY(Common::LastError::isSet());
 
-    // A commit fails and says so; a rollback and a disconnect go through, since
-    // the server has discarded the work, so that a later reconnect is possible.
-    QCOMPARE(ThrownNumber([&] { odbc.oraCommit(); }), int(Ora::ErrConnectionLost));
+    // A commit or rollback fails every time, and never claims success; a
+    // disconnect goes through, since the server has discarded the work.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QCOMPARE(ThrownNumber([&] { odbc.oraCommit(); }), int(Ora::ErrConnectionLost));
+        QCOMPARE(ThrownNumber([] { DB::CommitTransaction(); }), int(Ora::ErrConnectionLost));
+        QCOMPARE(ThrownNumber([] { DB::RollbackTransaction(); }), int(Ora::ErrConnectionLost));
+    }
+    QVERIFY(DB::ConnectionLost() && !DB::UncommittedChanges());
     odbc.oraDBClose();
     QCOMPARE(odbc.state(), oo4o::State::Closed);
-    DB::RollbackTransaction();
-    QVERIFY(!DB::InTransaction());
     DB::DisconnectDatabase();
     QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
 
