@@ -80,7 +80,7 @@ void tst_App::startUpResetsFlagsAndShowsCaption()
     QVERIFY(window->isVisible());
     QVERIFY(!SQLEdit::AbortRequested);
     QVERIFY(!SQLEdit::HasConnected);
-    QVERIFY(!SQLEdit::UncommittedChanges);
+    QVERIFY(!SQLEdit::UncommittedChanges());
     QVERIFY(!DB::InTransaction());
 
     QCOMPARE(SQLEdit::BaseCaption, QString("Korvane Ver3.1.1"));

@@ -382,10 +382,15 @@ void tst_Run::lostConnectionWhileFetching()
             stopped = QProcess::execute(pgCtl, {"stop"}) == 0;
     });
     stopper.start(5);
+    mDialogs->answerYes = false;
     run("select g, repeat('x', 100) from generate_series(1, 100000000) g");
     QVERIFY(stopped);
-    QCOMPARE(mDialogs->messages.size(), 1);
-    QVERIFY(mDialogs->messages.first().startsWith("Error|"));
+    // Said in so many words, with a reconnect offered (declined here), and marked.
+    QCOMPARE(mDialogs->questions.size(), 1);
+    QVERIFY2(mDialogs->questions.first().startsWith("接続切断|データベースとの接続が切れました。"),
+             qPrintable(mDialogs->questions.first()));
+    QVERIFY(mDialogs->messages.isEmpty());
+    QVERIFY(mWindow->windowTitle().endsWith(" - 接続切断"));
     QVERIFY(mWindow->resultModel()->rowCount() > 0);
     QVERIFY(controlsEnabled());
 }
