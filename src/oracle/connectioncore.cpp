@@ -390,7 +390,10 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
     query->setForwardOnly(true);
     // Numeric columns as the database's exact text rather than a rounded double.
     query->setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!run(*query, sql)) {
+    // Transaction control goes straight to the server: prepared, psqlODBC would
+    // lose track of its own prepared statements across the transaction's end.
+    const bool ran = control == TransactionControl::None ? run(*query, sql) : query->exec(sql);
+    if (!ran) {
         const QSqlError error = query->lastError();
         query.reset();
         if (savepoint)
@@ -399,7 +402,12 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
     }
     Outcome outcome;
     outcome.rowsAffected = qMax(query->numRowsAffected(), 0);
-    if (!changesData || query->isSelect()) {
+    const bool returnsRows = query->isSelect();
+    // Whether a statement that returns rows wrote anything is known once its
+    // rows are read: a plain query in disguise (WITH, VALUES, a comment first)
+    // leaves no work behind.
+    mQueryMayWrite = changesData && returnsRows && !mPendingWork;
+    if (!changesData || returnsRows) {
         const QSqlRecord record = query->record();
         for (int i = 0; i < record.count(); ++i)
             outcome.columnNames.append(record.fieldName(i));
@@ -427,7 +435,7 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
     if (control == TransactionControl::Begin && !wasInTransaction)
         mDriverTransaction = false;
     settleTransactionState(control);
-    if (changesData && mInTransaction)
+    if (changesData && mInTransaction && !returnsRows)
         mPendingWork = true;
     return outcome;
 }
@@ -720,6 +728,37 @@ void ConnectionCore::endQuery(QueryEnd how)
         releaseSavepoint(how != QueryEnd::Completed);
     }
     settleTransactionState(TransactionControl::None);
+    if (mQueryMayWrite) {
+        mQueryMayWrite = false;
+        settleReadOnlyTransaction();
+    }
+}
+
+// After a statement that returned rows in a transaction with no work before
+// it: the work is pending when it wrote, and otherwise the transaction begun
+// for it ends, as if it had been a query. Where the server cannot tell, the
+// work counts as pending: nothing may be dropped unasked.
+void ConnectionCore::settleReadOnlyTransaction()
+{
+    if (!mInTransaction || mLost)
+        return;
+    bool wrote = true;
+    if (mSqlite) {
+        wrote = sqlite3_txn_state(mSqlite, nullptr) == SQLITE_TXN_WRITE;
+    } else if (database().driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        // Through QPSQL or through ODBC: an id is assigned at the first write.
+        QSqlQuery query(database());
+        if (query.exec(QStringLiteral("SELECT txid_current_if_assigned() IS NOT NULL"))
+            && query.next())
+            wrote = query.value(0).toBool();
+    }
+    if (wrote) {
+        mPendingWork = true;
+    } else if (mDriverTransaction) {
+        database().rollback();
+        mDriverTransaction = false;
+        settleTransactionState(TransactionControl::Rollback);
+    }
 }
 
 void ConnectionCore::cancelServerStatement()

@@ -125,6 +125,7 @@ private:
     void cancelServerStatement();
     bool connectionBroken() const;
     void settleTransactionState(TransactionControl control);
+    void settleReadOnlyTransaction();
 
     SqlConnectionName mName;
     QString mDriverName;
@@ -136,6 +137,7 @@ private:
     bool mDriverTransaction = false;
     std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
     bool mQueryHasSavepoint = false;
+    bool mQueryMayWrite = false; // a statement's rows: pending work decided at their end
     int mColumnCount = 0;    // of the streaming query
     quint64 mLiveTicket = 0; // the query whose rows can still be read
     quint64 mLastTicket = 0;

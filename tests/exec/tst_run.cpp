@@ -7,6 +7,7 @@
 #include "exec/resultmodel.h"
 #include "files/filecommands.h"
 #include "oracle/db.h"
+#include "oracle/sqlconnectionname.h"
 
 #include <QApplication>
 #include <QDate>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -68,12 +70,15 @@ private slots:
     void lostConnectionWhileFetching();
     void escCancelsStatement_data();
     void escCancelsStatement();
+    void transactionControl_data();
+    void transactionControl();
 
 private:
     void connect(const QString &server);
     void run(const QString &sql);
     QString path(const QString &name) const { return mHome->filePath(name); }
     bool controlsEnabled() const;
+    int seenRows(const QString &server) const;
 
     std::unique_ptr<QTemporaryDir> mHome;
     std::unique_ptr<FakeDialogs> mDialogs;
@@ -125,6 +130,27 @@ bool tst_Run::controlsEnabled() const
            && mWindow->mnu_file->menuAction()->isEnabled()
            && mWindow->mnu_help->menuAction()->isEnabled() && mWindow->lvwWindow->isVisible()
            && mWindow->Label1->isHidden();
+}
+
+// The rows of t_run that a connection of the test's own sees: committed work only.
+int tst_Run::seenRows(const QString &server) const
+{
+    Ora::SqlConnectionName name;
+    QSqlDatabase db;
+    if (server == "LITE") {
+        db = QSqlDatabase::addDatabase("QSQLITE", name.name());
+        db.setDatabaseName(path("lite.db"));
+    } else {
+        db = testPostgres(name.name());
+    }
+    int count = -1;
+    if (db.open()) {
+        QSqlQuery query(db);
+        if (query.exec("SELECT COUNT(*) FROM t_run") && query.next())
+            count = query.value(0).toInt();
+    }
+    db.close();
+    return count;
 }
 
 void tst_Run::formatCellValue_data()
@@ -247,6 +273,18 @@ void tst_Run::queryAndStatementPaths()
     QVERIFY(mWindow->txtWindow->hasFocus());
     QVERIFY(!DB::InTransaction());
 
+    // Queries that do not begin with "select" fill the list as well, and leave
+    // no transaction behind, since they wrote nothing.
+    for (const char *query : {"with c(x) as (select 2) select x from c", "-- note\nselect 2",
+                              "/* c */ select 2", "values (2)"}) {
+        run(query);
+        QCOMPARE(rows(model), QStringList({"2"}));
+        QVERIFY2(mWindow->staMsg->currentMessage().startsWith("1件\t"),
+                 qPrintable(mWindow->staMsg->currentMessage()));
+        QVERIFY2(!DB::InTransaction() && !UncommittedChanges(), query);
+    }
+    run("select id, name from t_run order by id");
+
     // A failing query shows the database's message and keeps the rows.
     run("select * from no_such_table");
     QVERIFY(!mWindow->staMsg->currentMessage().contains('\t'));
@@ -265,6 +303,13 @@ void tst_Run::queryAndStatementPaths()
     SQLEdit::HasConnected = true;
     RunFileCommand(*mWindow, 3);
     QCOMPARE(mWindow->staMsg->currentMessage(), QString("コミットしました。"));
+
+    // A tab and a line break in a literal are stored as typed.
+    run("insert into t_run values (4, 'a\tb\nc')");
+    const auto stored = DB::OpenDynaset("select name from t_run where id = 4", 0);
+    QVERIFY(stored && !stored->isEof());
+    QCOMPARE(stored->fields().at(0).value().toString(), QString("a\tb\nc"));
+    RunFileCommand(*mWindow, 4);
 
     // An empty result: no columns left from before, the headers hidden.
     run("select name from t_run where id = 1 and name = 'x' and id > 5");
@@ -288,7 +333,7 @@ void tst_Run::queryAndStatementPaths()
 
     // Only what ran is logged, each line of a statement indented by one space.
     const QString log = QString::fromUtf8(readBytes(path("SQL.log")));
-    QCOMPARE(log.count("\r\n "), 5);
+    QCOMPARE(log.count("\r\n "), 13);
     QVERIFY(log.contains("\r\n Select id, name\r\n from t_run order by id\r\n"));
     QVERIFY(!log.contains("no_such_table"));
     QVERIFY(mDialogs->messages.isEmpty());
@@ -475,6 +520,62 @@ void tst_Run::escCancelsStatement()
              QString(earlierKept ? "1" : "0"));
     if (inTransaction)
         DB::RollbackTransaction(); // leaving the server clean
+}
+
+void tst_Run::transactionControl_data()
+{
+    QTest::addColumn<QString>("server");
+    // Each step: a statement run with F5 or a File menu command (!commit,
+    // !rollback), the rows another connection sees afterwards, and whether work
+    // is pending.
+    QTest::addColumn<QStringList>("steps");
+
+    const QString insert = "insert into t_run values (%1, 'x')";
+    const QList<std::pair<const char *, QStringList>> cases = {
+        {"typed commit, then the menu's rollback",
+         {insert.arg(1) + "|0|1", "commit|1|0", insert.arg(2) + "|1|1", "!rollback|1|0"}},
+        {"typed rollback, then the menu's commit",
+         {insert.arg(1) + "|0|1", "  ROLLBACK ;|0|0", insert.arg(2) + "|0|1", "!commit|1|0"}},
+        {"typed begin and end, commit with nothing pending",
+         {"-- mine\nBegin Transaction;|0|1", insert.arg(1) + "|0|1", "begin|0|1",
+          "/* done */ End|1|0", "commit|1|0", insert.arg(2) + "|1|1", "!commit|2|0"}},
+        {"savepoints",
+         {insert.arg(1) + "|0|1", "savepoint s1|0|1", insert.arg(2) + "|0|1",
+          "rollback to savepoint s1|0|1", "release s1|0|1", "commit transaction|1|0"}},
+        {"rows returned by a write",
+         {insert.arg(3) + " returning id|0|1", "!commit|1|0"}},
+    };
+    for (const char *server : {"LITE", "PG", "ODBC"}) {
+        for (const auto &[name, steps] : cases)
+            QTest::newRow(QByteArray(server) + ": " + name) << server << steps;
+    }
+}
+
+// Transaction control typed by the user ends or opens exactly what the server
+// has, and the menu commands then act on what is really pending.
+void tst_Run::transactionControl()
+{
+    QFETCH(QString, server);
+    QFETCH(QStringList, steps);
+    connect(server);
+    DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
+    DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
+    HasConnected = true;
+    for (const QString &step : steps) {
+        const QStringList parts = step.split('|');
+        if (parts[0] == "!commit" || parts[0] == "!rollback")
+            RunFileCommand(*mWindow, parts[0] == "!commit" ? 3 : 4);
+        else
+            run(parts[0]);
+        const QString state = QString::number(seenRows(server)) + '|'
+                              + QString::number(UncommittedChanges());
+        QVERIFY2(state == parts[1] + '|' + parts[2],
+                 qPrintable(step + " gave " + state + ": "
+                            + mWindow->staMsg->currentMessage()));
+        QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
+                 parts[2] == "1");
+    }
+    QVERIFY(mDialogs->messages.isEmpty());
 }
 
 int runExecutionTests(int argc, char **argv)
