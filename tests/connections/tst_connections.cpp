@@ -66,6 +66,8 @@ private slots:
     void failedOkWritesOnlyAfterDelete_data();
     void failedOkWritesOnlyAfterDelete();
     void cancelKeepsConnectionInUse();
+    void okSettlesPendingWork_data();
+    void okSettlesPendingWork();
     void sortReselectsCurrentConnection();
     void keysInBoxes();
     void testButton_data();
@@ -539,6 +541,48 @@ void tst_Connections::cancelKeepsConnectionInUse()
     QVERIFY(dialog->isVisible());
     QVERIFY(dialog->close());
     QCOMPARE(DB::CurrentSession().state(), oo4o::State::Closed);
+}
+
+void tst_Connections::okSettlesPendingWork_data()
+{
+    QTest::addColumn<int>("answer"); // Common::Dialogs::Answer
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<int>("rows"); // of the pending insert, seen afterwards on LITE
+
+    using Answer = Common::Dialogs::Answer;
+    QTest::newRow("yes: committed, then connected") << int(Answer::Yes) << true << 1;
+    QTest::newRow("no: rolled back, then connected") << int(Answer::No) << true << 0;
+    QTest::newRow("cancel: nothing happens") << int(Answer::Cancel) << false << 0;
+}
+
+// Connecting elsewhere with work pending asks first; the dialog stays on Cancel.
+void tst_Connections::okSettlesPendingWork()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, connected);
+    QFETCH(int, rows);
+    DB::ConnectDatabase("A", "P", "LITE");
+    DB::ExecuteStatement("CREATE TABLE t (x INTEGER)");
+    DB::BeginTransaction();
+    DB::ExecuteStatement("INSERT INTO t VALUES (1)");
+    QVERIFY(DB::UncommittedChanges());
+    mDialogs->answer = Common::Dialogs::Answer(answer);
+
+    const auto dialog = openDialog();
+    dialog->txtInput[0]->setText("B");
+    dialog->txtInput[1]->setText("P");
+    dialog->txtInput[2]->setText("OTHER");
+    QTest::mouseClick(dialog->cmdButton[1], Qt::LeftButton);
+    QCOMPARE(mDialogs->questions.size(), 1);
+    QVERIFY(mDialogs->questions.first().contains("コミットしていない変更があります。"));
+    QCOMPARE(dialog->isVisible(), !connected);
+    QCOMPARE(DB::CurrentUserId(), connected ? QString("B") : QString());
+    QCOMPARE(DB::UncommittedChanges(), !connected);
+
+    DB::RollbackTransaction();
+    DB::ConnectDatabase("A", "P", "LITE");
+    const auto count = DB::OpenDynaset("SELECT COUNT(*) FROM t", 0);
+    QCOMPARE(count->fields().at(0).value().toInt(), rows);
 }
 
 void tst_Connections::sortReselectsCurrentConnection()

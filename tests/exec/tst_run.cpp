@@ -72,6 +72,7 @@ private slots:
     void escCancelsStatement();
     void transactionControl_data();
     void transactionControl();
+    void terminatedSession();
 
 private:
     void connect(const QString &server);
@@ -575,6 +576,50 @@ void tst_Run::transactionControl()
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
                  parts[2] == "1");
     }
+    QVERIFY(mDialogs->messages.isEmpty());
+}
+
+// The server ends the session: commit says so every time and never claims
+// success; reconnecting with the same user and server is offered, and works.
+void tst_Run::terminatedSession()
+{
+    connect("PG");
+    DB::SetCurrentUserId(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
+    DB::SetCurrentPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
+    DB::SetCurrentServerName("PG");
+    mWindow->setWindowTitle("Korvane");
+    HasConnected = true;
+    DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
+    DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
+    run("insert into t_run values (1, 'lost')");
+    run("select pg_backend_pid()");
+    const QString pid = mWindow->resultModel()->index(0, 0).data().toString();
+    {
+        Ora::SqlConnectionName name;
+        QSqlDatabase killer = testPostgres(name.name());
+        QVERIFY(killer.open());
+        QSqlQuery(killer).exec("SELECT pg_terminate_backend(" + pid + ")");
+        killer.close();
+    }
+
+    mDialogs->answerYes = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RunFileCommand(*mWindow, 3);
+        QCOMPARE(mWindow->staMsg->currentMessage(), QString("データベースとの接続が切れました。"));
+        QCOMPARE(mDialogs->questions.size(), attempt + 1);
+        QCOMPARE(mWindow->windowTitle(), QString("Korvane - 接続切断"));
+        QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->text(), QString("接続切断"));
+    }
+    QVERIFY(mDialogs->questions.first().contains("コミットしていない変更はコミットされませんでした"));
+
+    mDialogs->answerYes = true;
+    run("select 1");
+    QCOMPARE(mWindow->staMsg->currentMessage(), QString("接続し直しました。"));
+    QCOMPARE(mWindow->windowTitle(), QString("Korvane"));
+    QVERIFY(!DB::ConnectionLost() && !UncommittedChanges());
+    QCOMPARE(seenRows("PG"), 0);
+    run("select 2");
+    QCOMPARE(rows(*mWindow->resultModel()), QStringList({"2"}));
     QVERIFY(mDialogs->messages.isEmpty());
 }
 

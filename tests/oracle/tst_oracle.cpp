@@ -7,6 +7,8 @@
 #include "oracle/rowsink.h"
 #include "oracle/servers.h"
 #include "oracle/sqlconnectionname.h"
+#include "oracle/sqlthread.h"
+#include "oracle/transactioncontrol.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +19,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // The database layer against real servers: SQLite files in a temporary folder, and
 // the PostgreSQL server that scripts/with-postgres starts, reached through QPSQL
@@ -60,6 +66,9 @@ private slots:
     void stoppedQuery_data();
     void stoppedQuery();
     void lostConnection();
+    void transactionControl_data();
+    void transactionControl();
+    void connectTimeout();
 
 private:
     bool hasPostgres() const { return !mPgPort.isEmpty(); }
@@ -1089,6 +1098,115 @@ void tst_Oracle::lostConnection()
     VERIFY_NO_ERROR();
     QCOMPARE(countRows(QStringLiteral("PG")), 0);
     QCOMPARE(countRows(QStringLiteral("ODBC")), 0);
+}
+
+void tst_Oracle::transactionControl_data()
+{
+    using Ora::TransactionControl;
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<TransactionControl>("control");
+    const QList<std::pair<const char *, TransactionControl>> rows = {
+        {"begin", TransactionControl::Begin},
+        {" -- first\n/* then */ Begin Transaction;", TransactionControl::Begin},
+        {"BEGIN ISOLATION LEVEL SERIALIZABLE", TransactionControl::Begin},
+        {"start transaction read only", TransactionControl::Begin},
+        {"BEGIN NULL; END;", TransactionControl::None}, // a PL/SQL block
+        {"begin_date", TransactionControl::None},
+        {"commit work;", TransactionControl::Commit},
+        {"end", TransactionControl::Commit},
+        {"END IF", TransactionControl::None},
+        {"rollback", TransactionControl::Rollback},
+        {"Abort", TransactionControl::Rollback},
+        {"rollback work to savepoint a", TransactionControl::Savepoint},
+        {"ROLLBACK TO a", TransactionControl::Savepoint},
+        {"savepoint a", TransactionControl::Savepoint},
+        {"release a", TransactionControl::Savepoint},
+        {"/* unclosed comment begin", TransactionControl::None},
+        {"select 'commit'", TransactionControl::None},
+        {"insert into t values (1); commit", TransactionControl::None},
+    };
+    for (const auto &[sql, control] : rows)
+        QTest::newRow(sql) << QString::fromUtf8(sql) << control;
+}
+
+void tst_Oracle::transactionControl()
+{
+    QFETCH(QString, sql);
+    QFETCH(Ora::TransactionControl, control);
+    QCOMPARE(Ora::ClassifyTransactionControl(sql), control);
+}
+
+namespace {
+
+// A wait that gives up once asked to, or after a time that only a hang reaches.
+class GiveUpWait final : public Ora::StatementWait
+{
+public:
+    explicit GiveUpWait(bool giveUp)
+        : mGiveUp(giveUp)
+    {
+        mTimer.start();
+    }
+    bool poll(const Ora::RunningStatement &) override
+    {
+        return mGiveUp || mTimer.elapsed() > 60000;
+    }
+
+private:
+    bool mGiveUp;
+    QElapsedTimer mTimer;
+};
+
+} // namespace
+
+// A server that accepts the connection but never answers: the connect ends
+// after CONNECT_TIMEOUT, or at once when given up, and the working connection
+// stays open with its work either way.
+void tst_Oracle::connectTimeout()
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(listener >= 0);
+    auto closeListener = qScopeGuard([listener] { close(listener); });
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+    QVERIFY(listen(listener, 4) == 0);
+    QVERIFY(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    QFile servers(Ora::ServersFilePath());
+    QVERIFY(servers.open(QIODevice::Append));
+    servers.write(QStringLiteral("[HANG]\r\nDRIVER=QPSQL\r\nDATABASE=x\r\nHOST=127.0.0.1\r\n"
+                                 "PORT=%1\r\nCONNECT_TIMEOUT=1\r\n")
+                      .arg(ntohs(address.sin_port))
+                      .toUtf8());
+    servers.close();
+    QCOMPARE(Ora::FindServer(QStringLiteral("HANG"))->connectTimeout, 1);
+    QCOMPARE(Ora::FindServerInText(QStringLiteral("[A]\r\nCONNECT_TIMEOUT=soon\r\n"),
+                                   QStringLiteral("A"))
+                 ->connectTimeout,
+             Ora::DefaultConnectTimeout);
+
+    connect(QStringLiteral("LITE"));
+    DB::BeginTransaction();
+    DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'kept')"));
+    VERIFY_NO_ERROR();
+    for (const bool giveUp : {false, true}) {
+        GiveUpWait wait(giveUp);
+        const Ora::ScopedStatementWait waiting(wait);
+        DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("HANG"));
+        const Common::ErrorInfo error = Common::LastError::get();
+        if (giveUp)
+            QCOMPARE(error.number, int(Ora::ErrConnectAbandoned));
+        else
+            QVERIFY2(error.description.contains(QStringLiteral("timeout")), qPrintable(ErrorText()));
+        QCOMPARE(DB::CurrentSession().state(), oo4o::State::Open);
+        QVERIFY(DB::UncommittedChanges());
+    }
+    // The connect given up ends in the background, within its timeout.
+    QVERIFY(Ora::SqlThread::waitForReleased(std::chrono::seconds(30)));
+    DB::CommitTransaction();
+    QCOMPARE(countRows(QStringLiteral("LITE")), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Oracle)
