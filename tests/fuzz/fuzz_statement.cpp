@@ -1,9 +1,12 @@
 // Running a statement: the two copies of the editor's text, the choice between a
 // query and other statements, and the elapsed-time text. The input is the text,
 // with two time stamps taken from its end. Properties:
-// - neither copy holds a tab or starts or ends with a space; the classification
-//   copy holds no CR LF pair and is the execution copy with its CR LF pairs made
-//   spaces; the execution copy keeps every other character of the text in order;
+// - neither copy holds a CR LF pair or starts or ends with a space; the
+//   classification copy holds no tab and is the text with CR LF pairs and tabs
+//   made spaces, cut at its ends; the execution copy is the text with CR LF pairs
+//   made LF, cut at its ends, and keeps every tab of the text;
+// - transaction control is read from the first words alone: a text behind a
+//   query's first word is never taken for it;
 // - a text is a query exactly when its classification begins with the six
 //   letters of "select", in any case;
 // - the elapsed time reads back as the whole seconds between the stamps (none when
@@ -15,6 +18,7 @@
 #include "common/common.h"
 #include "common/textcodec.h"
 #include "exec/statement.h"
+#include "oracle/transactioncontrol.h"
 
 #include <QRegularExpression>
 
@@ -48,19 +52,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const SQLEdit::StatementText prepared = SQLEdit::PrepareStatement(text);
     for (const QString *copy : {&prepared.classification, &prepared.execution}) {
-        FUZZ_CHECK(!copy->contains(QLatin1Char('\t')), "no tab is left");
+        FUZZ_CHECK(!copy->contains(QStringLiteral("\r\n")), "no CR LF pair is left");
         FUZZ_CHECK(Common::TrimSpaces(*copy) == *copy, "no space at either end");
     }
-    FUZZ_CHECK(!prepared.classification.contains(QStringLiteral("\r\n")),
-               "the classification copy holds no CR LF pair");
-    FUZZ_CHECK(
-        prepared.classification
-            == Common::TrimSpaces(
-                QString(prepared.execution).replace(QStringLiteral("\r\n"), QStringLiteral(" "))),
-        "the classification is the execution copy on one line");
-    FUZZ_CHECK(
-        QString(text).replace(QLatin1Char('\t'), QLatin1Char(' ')).contains(prepared.execution),
-        "the execution copy is the text with tabs made spaces, cut at its ends");
+    FUZZ_CHECK(!prepared.classification.contains(QLatin1Char('\t')),
+               "the classification copy holds no tab");
+    FUZZ_CHECK(QString(text)
+                   .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                   .replace(QLatin1Char('\t'), QLatin1Char(' '))
+                   .contains(prepared.classification),
+               "the classification is the text on one line, tabs made spaces, cut at its ends");
+    FUZZ_CHECK(QString(text)
+                   .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                   .contains(prepared.execution),
+               "the execution copy is the text with LF line ends, cut at its ends");
+    FUZZ_CHECK(prepared.execution.count(QLatin1Char('\t')) == text.count(QLatin1Char('\t')),
+               "every tab is sent as typed");
+
+    Ora::ClassifyTransactionControl(text);
+    FUZZ_CHECK(Ora::ClassifyTransactionControl(QStringLiteral("select ") + text)
+                   == Ora::TransactionControl::None,
+               "only the first words decide");
 
     const bool query = prepared.classification.left(6).toLatin1().toLower() == "select";
     FUZZ_CHECK(SQLEdit::IsQuery(prepared.classification) == query,
