@@ -252,6 +252,7 @@ void frmMain::createControls()
     mTransactionMarker = new QLabel(staMsg);
     mTransactionMarker->setObjectName(QStringLiteral("lblTransaction"));
     mTransactionMarker->setAccessibleName(QStringLiteral("接続の状態"));
+    mTransactionMarker->setContentsMargins(6, 0, 6, 0);
     mTransactionMarker->hide();
     staMsg->addPermanentWidget(mTransactionMarker);
     DB::SetStateListener([this] { ShowConnectionState(); });

@@ -106,7 +106,9 @@ public:
             showRunning(mWindow);
         }
         QCoreApplication::processEvents();
-        if (!AbortRequested)
+        // An Esc during a step that cannot stop (the transaction's begin) is
+        // kept for the statement that follows.
+        if (!AbortRequested || !statement.cancellable)
             return false;
         AbortRequested = false;
         if (statement.cancelUndoesTransaction && UncommittedChanges()
@@ -273,11 +275,19 @@ bool ExecuteSql(frmMain &window)
                 }
                 const qint32 options = DynasetOptionsFromSettings();
                 Common::LastError::clear();
-                start = QDateTime::currentDateTime();
-                // A statement that turns out to return rows (WITH, VALUES,
-                // RETURNING) fills the list as a query does.
-                dynaset = DB::ExecuteStatement(statement.execution, options);
-                end = QDateTime::currentDateTime();
+                if (AbortRequested) {
+                    // Esc while the transaction began: the statement never starts.
+                    AbortRequested = false;
+                    Common::LastError::set({Ora::ErrCancelled,
+                                            QStringLiteral("ユーザーの要求により実行を中止しました。"),
+                                            Ora::LayerSource()});
+                } else {
+                    start = QDateTime::currentDateTime();
+                    // A statement that turns out to return rows (WITH, VALUES,
+                    // RETURNING) fills the list as a query does.
+                    dynaset = DB::ExecuteStatement(statement.execution, options);
+                    end = QDateTime::currentDateTime();
+                }
                 failed = Common::LastError::isSet();
             }
 

@@ -218,15 +218,20 @@ void ConnectionCore::checkNotLost()
 
 // Marks the time a statement runs, from its first step to its last, the only
 // time cancel() acts. A cancel asked for between two steps (a savepoint and the
-// statement) stays asked for until the statement ends.
+// statement) stays asked for until the statement ends. During a step of the
+// program's own (setting the savepoint) it only asks: cancelled on the server,
+// that step would abort the user's whole transaction.
 class ConnectionCore::Running
 {
 public:
-    explicit Running(ConnectionCore &core, void *odbcStatement = nullptr)
+    enum Start { Cancellable, OwnStepFirst };
+
+    explicit Running(ConnectionCore &core, void *odbcStatement = nullptr, Start start = Cancellable)
         : mCore(core)
     {
         std::lock_guard lock(mCore.mCancelMutex);
         mCore.mRunning = true;
+        mCore.mCancelReachesServer = start == Cancellable;
         mCore.mCancelRequested = false;
         mCore.mOdbcStatement = odbcStatement;
     }
@@ -238,6 +243,15 @@ public:
     }
     Running(const Running &) = delete;
     Running &operator=(const Running &) = delete;
+
+    /// The program's own steps are done: a cancel now goes to the server.
+    /// False when one was asked for meanwhile, and the statement must not start.
+    bool userStatementStarts()
+    {
+        std::lock_guard lock(mCore.mCancelMutex);
+        mCore.mCancelReachesServer = true;
+        return !mCore.mCancelRequested;
+    }
 
 private:
     ConnectionCore &mCore;
@@ -376,12 +390,12 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
 {
     checkNotLost();
     stopQuery();
-    const Running running(*this);
+    Running running(*this, nullptr, Running::OwnStepFirst);
     const bool wasInTransaction = mInTransaction;
     const bool savepoint = control == TransactionControl::None && usesSavepoints();
     if (savepoint)
         setSavepoint();
-    if (mCancelRequested) {
+    if (!running.userStatementStarts()) {
         if (savepoint)
             releaseSavepoint(true);
         raiseCancelled();
@@ -784,6 +798,8 @@ void ConnectionCore::cancel()
     if (!mRunning)
         return;
     mCancelRequested = true;
+    if (!mCancelReachesServer)
+        return; // the statement will not start
     if (mSqlite)
         sqlite3_interrupt(mSqlite);
     cancelServerStatement();

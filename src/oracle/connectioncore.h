@@ -151,6 +151,7 @@ private:
     std::unique_ptr<pg_cancel, void (*)(pg_cancel *)> mPgCancel;
     void *mOdbcStatement = nullptr;
     bool mRunning = false;
+    bool mCancelReachesServer = false;
     std::atomic<bool> mCancelRequested = false;
 };
 
