@@ -1177,7 +1177,9 @@ void tst_Oracle::connectTimeout()
     QFile servers(Ora::ServersFilePath());
     QVERIFY(servers.open(QIODevice::Append));
     servers.write(QStringLiteral("[HANG]\r\nDRIVER=QPSQL\r\nDATABASE=x\r\nHOST=127.0.0.1\r\n"
-                                 "PORT=%1\r\nCONNECT_TIMEOUT=1\r\n")
+                                 "PORT=%1\r\nCONNECT_TIMEOUT=1\r\n"
+                                 "[HANGODBC]\r\nDRIVER=QODBC\r\nCONNECT_TIMEOUT=1\r\nDATABASE="
+                                 "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=%1;DATABASE=x\r\n")
                       .arg(ntohs(address.sin_port))
                       .toUtf8());
     servers.close();
@@ -1191,10 +1193,11 @@ void tst_Oracle::connectTimeout()
     DB::BeginTransaction();
     DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'kept')"));
     VERIFY_NO_ERROR();
-    for (const bool giveUp : {false, true}) {
+    for (const auto &[server, giveUp] : {std::pair{"HANG", false}, std::pair{"HANGODBC", false},
+                                         std::pair{"HANG", true}}) {
         GiveUpWait wait(giveUp);
         const Ora::ScopedStatementWait waiting(wait);
-        DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("HANG"));
+        DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QLatin1String(server));
         const Common::ErrorInfo error = Common::LastError::get();
         if (giveUp)
             QCOMPARE(error.number, int(Ora::ErrConnectAbandoned));
