@@ -1,10 +1,12 @@
 #pragma once
 
+#include "oracle/sqlconnectionname.h"
 #include "testfiles.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QWidget>
 
@@ -41,6 +43,29 @@ inline QSqlDatabase testPostgres(const QString &connectionName)
     db.setUserName(testPostgresValue("USER"));
     db.setPassword(testPostgresValue("PASSWORD"));
     return db;
+}
+
+/// The rows of a table that a connection of the test's own sees (committed work
+/// only): on LITE (lite.db in the folder) or on the test PostgreSQL server; -1
+/// when it cannot be read.
+inline int testCountRows(const QString &folder, const QString &server, const QString &table)
+{
+    Ora::SqlConnectionName name;
+    QSqlDatabase db;
+    if (server == QLatin1String("LITE")) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
+        db.setDatabaseName(QDir(folder).filePath(QStringLiteral("lite.db")));
+    } else {
+        db = testPostgres(name.name());
+    }
+    int count = -1;
+    if (db.open()) {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && query.next())
+            count = query.value(0).toInt();
+    }
+    db.close();
+    return count;
 }
 
 /// Shows a window and makes it the active one, offscreen as under a window system.

@@ -7,7 +7,6 @@
 #include "exec/resultmodel.h"
 #include "files/filecommands.h"
 #include "oracle/db.h"
-#include "oracle/sqlconnectionname.h"
 
 #include <QApplication>
 #include <QDate>
@@ -18,7 +17,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -133,25 +131,9 @@ bool tst_Run::controlsEnabled() const
            && mWindow->Label1->isHidden();
 }
 
-// The rows of t_run that a connection of the test's own sees: committed work only.
 int tst_Run::seenRows(const QString &server) const
 {
-    Ora::SqlConnectionName name;
-    QSqlDatabase db;
-    if (server == "LITE") {
-        db = QSqlDatabase::addDatabase("QSQLITE", name.name());
-        db.setDatabaseName(path("lite.db"));
-    } else {
-        db = testPostgres(name.name());
-    }
-    int count = -1;
-    if (db.open()) {
-        QSqlQuery query(db);
-        if (query.exec("SELECT COUNT(*) FROM t_run") && query.next())
-            count = query.value(0).toInt();
-    }
-    db.close();
-    return count;
+    return testCountRows(mHome->path(), server, "t_run");
 }
 
 void tst_Run::formatCellValue_data()

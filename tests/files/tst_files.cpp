@@ -282,22 +282,7 @@ void tst_Files::saveFailureIsReportedAndKeepsOldFile()
 
 int tst_Files::countRows(const QString &server) const
 {
-    Ora::SqlConnectionName name;
-    QSqlDatabase db;
-    if (server == "LITE") {
-        db = QSqlDatabase::addDatabase("QSQLITE", name.name());
-        db.setDatabaseName(path("lite.db"));
-    } else {
-        db = testPostgres(name.name());
-    }
-    int count = -1;
-    if (db.open()) {
-        QSqlQuery query(db);
-        if (query.exec("SELECT COUNT(*) FROM t_files") && query.next())
-            count = query.value(0).toInt();
-    }
-    db.close();
-    return count;
+    return testCountRows(mDir->path(), server, "t_files");
 }
 
 void tst_Files::writeServers() const
