@@ -388,10 +388,14 @@ void frmMain::Form_Activate()
     // connection its rows are read from. The next activation tries again.
     if (mInitialConnectPending && txtWindow->isEnabled()) {
         Common::WaitCursor wait;
-        // A failure leaves the flag set, so the next activation tries again.
+        // The window stays live while it connects: an activation meanwhile must
+        // not start a second connect. A failure sets the flag again, so that the
+        // next activation tries again.
+        mInitialConnectPending = false;
         try {
             mInitialConnectPending = openInitialConnection();
         } catch (const std::exception &) {
+            mInitialConnectPending = true;
         }
     }
 }
