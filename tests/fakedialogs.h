@@ -46,7 +46,7 @@ public:
     QString chosenFile; ///< what the file choosers return; empty: cancelled
     bool answerYes = true;
     Answer answer = Answer::Yes; ///< to a question with Cancel
-    QStringList messages;  ///< "title|text"
-    QStringList questions; ///< "title|text"
-    QStringList choosers;  ///< "title|folder|filter"
+    QStringList messages;        ///< "title|text"
+    QStringList questions;       ///< "title|text"
+    QStringList choosers;        ///< "title|folder|filter"
 };

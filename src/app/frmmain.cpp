@@ -416,10 +416,9 @@ void frmMain::ShowConnectionState()
     mTransactionMarker->setText(lost      ? QStringLiteral("接続切断")
                                 : pending ? QStringLiteral("未コミット")
                                           : QString());
-    mTransactionMarker->setToolTip(
-        lost      ? QStringLiteral("データベースとの接続が切れています。")
-        : pending ? QStringLiteral("コミットしていない変更があります。")
-                  : QString());
+    mTransactionMarker->setToolTip(lost ? QStringLiteral("データベースとの接続が切れています。")
+                                   : pending ? QStringLiteral("コミットしていない変更があります。")
+                                             : QString());
     mTransactionMarker->setVisible(lost || pending);
 
     QString title = windowTitle();

@@ -326,7 +326,8 @@ void frmDB::testConnection()
                                     QStringLiteral("接続成功"), Dialogs::Icon::None);
     else
         Dialogs::instance().message(
-            this, Connections::ConnectFailureText(FailedText, error.description, probe.GetPassWord()),
+            this,
+            Connections::ConnectFailureText(FailedText, error.description, probe.GetPassWord()),
             FailedTitle, Dialogs::Icon::Critical);
 }
 

@@ -87,9 +87,7 @@ bool SettlePendingWork(QWidget *parent)
     return true;
 }
 
-QString ConnectFailureText(const QString &firstLine,
-                           const QString &reason,
-                           const QString &password)
+QString ConnectFailureText(const QString &firstLine, const QString &reason, const QString &password)
 {
     QString text = reason.trimmed();
     // A short password would mask ordinary letters of the message; one of four
@@ -116,11 +114,11 @@ bool ReportLostConnection(QWidget *parent, bool workWasPending)
     }
     if (!Common::LastError::isSet())
         return true;
-    Dialogs::instance().message(
-        parent,
-        ConnectFailureText(QStringLiteral("Oracleへの接続を失敗しました。"),
-                           Common::LastError::get().description, DB::CurrentPassword()),
-        QStringLiteral("接続失敗"), Dialogs::Icon::Critical);
+    Dialogs::instance().message(parent,
+                                ConnectFailureText(QStringLiteral("Oracleへの接続を失敗しました。"),
+                                                   Common::LastError::get().description,
+                                                   DB::CurrentPassword()),
+                                QStringLiteral("接続失敗"), Dialogs::Icon::Critical);
     return false;
 }
 

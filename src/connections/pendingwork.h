@@ -41,9 +41,8 @@ bool SettlePendingWork(QWidget *parent);
 
 /// The message for a connect that failed: the fixed first line, then the
 /// database's or driver's reason, with the password masked wherever it shows.
-QString ConnectFailureText(const QString &firstLine,
-                           const QString &reason,
-                           const QString &password);
+QString
+ConnectFailureText(const QString &firstLine, const QString &reason, const QString &password);
 
 /// Says that the connection was lost, and that the uncommitted work went with
 /// it when there was some, and offers to connect again with the same user and

@@ -278,9 +278,10 @@ bool ExecuteSql(frmMain &window)
                 if (AbortRequested) {
                     // Esc while the transaction began: the statement never starts.
                     AbortRequested = false;
-                    Common::LastError::set({Ora::ErrCancelled,
-                                            QStringLiteral("ユーザーの要求により実行を中止しました。"),
-                                            Ora::LayerSource()});
+                    Common::LastError::set(
+                        {Ora::ErrCancelled,
+                         QStringLiteral("ユーザーの要求により実行を中止しました。"),
+                         Ora::LayerSource()});
                 } else {
                     start = QDateTime::currentDateTime();
                     // A statement that turns out to return rows (WITH, VALUES,

@@ -7,8 +7,8 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <QSqlDatabase>
+#include <algorithm>
 
 namespace Ora {
 
@@ -39,7 +39,8 @@ static ServerEntry ResolveServer(const QString &serverName)
         return *entry;
     const QString name = serverName.trimmed();
     if (QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
-        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {}, {}, DefaultConnectTimeout};
+        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {},
+                           {},   DefaultConnectTimeout};
     const QString path = ServersFilePath();
     const QString why = QFile::exists(path)
                             ? QStringLiteral("%1 has no section [%2]").arg(path, name)

@@ -81,7 +81,7 @@ quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
 {
     quint64 ticket = 0;
     mThread->runStatement([&] { ticket = mCore->openQuery(sql, columnNames); }, statement(true),
-                         [this] { mCore->cancel(); });
+                          [this] { mCore->cancel(); });
     return ticket;
 }
 
@@ -89,7 +89,7 @@ bool Connection::fetchRow(quint64 ticket, QVariantList *values)
 {
     bool row = false;
     mThread->runStatement([&] { row = mCore->fetchRow(ticket, values); }, statement(true),
-                         [this] { mCore->cancel(); });
+                          [this] { mCore->cancel(); });
     return row;
 }
 

@@ -119,7 +119,6 @@ static Function OdbcFunction(const char *name)
     return nullptr;
 }
 
-
 ConnectionCore::ConnectionCore(const ServerEntry &server,
                                const QString &userId,
                                const QString &password)

@@ -138,8 +138,8 @@ private:
     std::unique_ptr<QSqlQuery> mQuery; // null once the query has ended on the server
     bool mQueryHasSavepoint = false;
     bool mQueryMayWrite = false; // a statement's rows: pending work decided at their end
-    int mColumnCount = 0;    // of the streaming query
-    quint64 mLiveTicket = 0; // the query whose rows can still be read
+    int mColumnCount = 0;        // of the streaming query
+    quint64 mLiveTicket = 0;     // the query whose rows can still be read
     quint64 mLastTicket = 0;
     std::optional<QVariantList> mAhead; // the next row, read ahead
     QSqlError mAheadError;              // or the error that reading it gave

@@ -438,7 +438,8 @@ void tst_App::closingAsksAboutPendingWork_data()
         << false << false << int(Answer::Cancel) << true << false;
     QTest::newRow("yes commits") << true << false << int(Answer::Yes) << true << true;
     QTest::newRow("no rolls back") << true << true << int(Answer::No) << true << false;
-    QTest::newRow("cancel stays, work kept") << true << true << int(Answer::Cancel) << false << true;
+    QTest::newRow("cancel stays, work kept")
+        << true << true << int(Answer::Cancel) << false << true;
 }
 
 void tst_App::closingAsksAboutPendingWork()

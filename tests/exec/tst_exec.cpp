@@ -103,8 +103,7 @@ void tst_Exec::prepareStatement_data()
         {"comment first", "-- c\r\nselect 1", "-- c select 1", "-- c\nselect 1", false},
         {"semicolon kept", "select 1;", "select 1;", "select 1;", true},
         // Tabs reach the server, in a string literal as anywhere.
-        {"tabs", "\tselect\t*\r\n\tfrom t\t", "select *  from t", "\tselect\t*\n\tfrom t\t",
-         true},
+        {"tabs", "\tselect\t*\r\n\tfrom t\t", "select *  from t", "\tselect\t*\n\tfrom t\t", true},
         {"three lines", "select *\r\nfrom t\r\nwhere a = 1", "select * from t where a = 1",
          "select *\nfrom t\nwhere a = 1", true},
         {"lone LF and CR stay", "\nselect 1\r", "\nselect 1\r", "\nselect 1\r", false},

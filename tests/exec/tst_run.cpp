@@ -525,8 +525,7 @@ void tst_Run::transactionControl_data()
         {"savepoints",
          {insert.arg(1) + "|0|1", "savepoint s1|0|1", insert.arg(2) + "|0|1",
           "rollback to savepoint s1|0|1", "release s1|0|1", "commit transaction|1|0"}},
-        {"rows returned by a write",
-         {insert.arg(3) + " returning id|0|1", "!commit|1|0"}},
+        {"rows returned by a write", {insert.arg(3) + " returning id|0|1", "!commit|1|0"}},
     };
     for (const char *server : {"LITE", "PG", "ODBC"}) {
         for (const auto &[name, steps] : cases)
@@ -550,11 +549,10 @@ void tst_Run::transactionControl()
             RunFileCommand(*mWindow, parts[0] == "!commit" ? 3 : 4);
         else
             run(parts[0]);
-        const QString state = QString::number(seenRows(server)) + '|'
-                              + QString::number(UncommittedChanges());
+        const QString state
+            = QString::number(seenRows(server)) + '|' + QString::number(UncommittedChanges());
         QVERIFY2(state == parts[1] + '|' + parts[2],
-                 qPrintable(step + " gave " + state + ": "
-                            + mWindow->staMsg->currentMessage()));
+                 qPrintable(step + " gave " + state + ": " + mWindow->staMsg->currentMessage()));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
                  parts[2] == "1");
     }
@@ -592,7 +590,8 @@ void tst_Run::terminatedSession()
         QCOMPARE(mWindow->windowTitle(), QString("Korvane - 接続切断"));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->text(), QString("接続切断"));
     }
-    QVERIFY(mDialogs->questions.first().contains("コミットしていない変更はコミットされませんでした"));
+    QVERIFY(
+        mDialogs->questions.first().contains("コミットしていない変更はコミットされませんでした"));
 
     mDialogs->answerYes = true;
     run("select 1");

@@ -1176,12 +1176,13 @@ void tst_Oracle::connectTimeout()
     QVERIFY(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
     QFile servers(Ora::ServersFilePath());
     QVERIFY(servers.open(QIODevice::Append));
-    servers.write(QStringLiteral("[HANG]\r\nDRIVER=QPSQL\r\nDATABASE=x\r\nHOST=127.0.0.1\r\n"
-                                 "PORT=%1\r\nCONNECT_TIMEOUT=1\r\n"
-                                 "[HANGODBC]\r\nDRIVER=QODBC\r\nCONNECT_TIMEOUT=1\r\nDATABASE="
-                                 "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=%1;DATABASE=x\r\n")
-                      .arg(ntohs(address.sin_port))
-                      .toUtf8());
+    servers.write(
+        QStringLiteral("[HANG]\r\nDRIVER=QPSQL\r\nDATABASE=x\r\nHOST=127.0.0.1\r\n"
+                       "PORT=%1\r\nCONNECT_TIMEOUT=1\r\n"
+                       "[HANGODBC]\r\nDRIVER=QODBC\r\nCONNECT_TIMEOUT=1\r\nDATABASE="
+                       "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=%1;DATABASE=x\r\n")
+            .arg(ntohs(address.sin_port))
+            .toUtf8());
     servers.close();
     QCOMPARE(Ora::FindServer(QStringLiteral("HANG"))->connectTimeout, 1);
     QCOMPARE(Ora::FindServerInText(QStringLiteral("[A]\r\nCONNECT_TIMEOUT=soon\r\n"),
@@ -1193,8 +1194,8 @@ void tst_Oracle::connectTimeout()
     DB::BeginTransaction();
     DB::ExecuteStatement(QStringLiteral("INSERT INTO t_lite VALUES (1, 'kept')"));
     VERIFY_NO_ERROR();
-    for (const auto &[server, giveUp] : {std::pair{"HANG", false}, std::pair{"HANGODBC", false},
-                                         std::pair{"HANG", true}}) {
+    for (const auto &[server, giveUp] :
+         {std::pair{"HANG", false}, std::pair{"HANGODBC", false}, std::pair{"HANG", true}}) {
         GiveUpWait wait(giveUp);
         const Ora::ScopedStatementWait waiting(wait);
         DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QLatin1String(server));
@@ -1202,7 +1203,8 @@ void tst_Oracle::connectTimeout()
         if (giveUp)
             QCOMPARE(error.number, int(Ora::ErrConnectAbandoned));
         else
-            QVERIFY2(error.description.contains(QStringLiteral("timeout")), qPrintable(ErrorText()));
+            QVERIFY2(error.description.contains(QStringLiteral("timeout")),
+                     qPrintable(ErrorText()));
         QCOMPARE(DB::CurrentSession().state(), oo4o::State::Open);
         QVERIFY(DB::UncommittedChanges());
     }
