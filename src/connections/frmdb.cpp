@@ -380,6 +380,7 @@ void frmDB::ConnectAndSaveList()
             DB::SetCurrentServerName(QString());
             DB::SetCurrentIsInitial(0);
         }
+        // The caller reads the outcome from the error state, whatever ran meanwhile.
         Common::LastError::set(error);
         if (!mListChanged)
             return;

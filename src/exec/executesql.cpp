@@ -279,9 +279,7 @@ bool ExecuteSql(frmMain &window)
                     // Esc while the transaction began: the statement never starts.
                     AbortRequested = false;
                     Common::LastError::set(
-                        {Ora::ErrCancelled,
-                         QStringLiteral("ユーザーの要求により実行を中止しました。"),
-                         Ora::LayerSource()});
+                        {Ora::ErrCancelled, Ora::CancelledDescription(), Ora::LayerSource()});
                 } else {
                     start = QDateTime::currentDateTime();
                     // A statement that turns out to return rows (WITH, VALUES,
@@ -299,9 +297,8 @@ bool ExecuteSql(frmMain &window)
                 } else if (error.number == Ora::ErrTransactionRolledBack) {
                     // The database undid the whole transaction: nothing is left
                     // to commit, and the user is told what went.
-                    const bool workLost = workBefore;
                     window.staMsg->showMessage(
-                        workLost ? error.description
+                        workBefore ? error.description
                                        + QStringLiteral(
                                            "  コミットしていない変更はロールバックされました。")
                                  : error.description);

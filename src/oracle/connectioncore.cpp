@@ -206,7 +206,7 @@ void ConnectionCore::raiseLost()
 
 void ConnectionCore::raiseCancelled()
 {
-    Raise(ErrCancelled, QStringLiteral("ユーザーの要求により実行を中止しました。"), mDriverName);
+    Raise(ErrCancelled, CancelledDescription(), mDriverName);
 }
 
 void ConnectionCore::checkNotLost()

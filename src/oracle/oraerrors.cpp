@@ -7,6 +7,11 @@ QString LayerSource()
     return QStringLiteral("Korvane");
 }
 
+QString CancelledDescription()
+{
+    return QStringLiteral("ユーザーの要求により実行を中止しました。");
+}
+
 static int SqlStateNumber(const QString &state)
 {
     if (state.size() != 5)

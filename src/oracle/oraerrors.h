@@ -37,6 +37,9 @@ enum ErrorNumber {
 /// The source of errors raised by the layer itself.
 QString LayerSource();
 
+/// What a statement stopped before it started says (ErrCancelled).
+QString CancelledDescription();
+
 /// The number for a database error of the given driver (rules above).
 int ErrorNumberFor(const QString &driverName, const QSqlError &error);
 
