@@ -48,13 +48,12 @@ bool isInstalledProgramFolder(const QString &dir)
     return false;
 }
 
-// No folder gives no path, never a file at the root of the disk.
-QString joined(const QString &folder, const QString &fileName)
+} // namespace
+
+QString PathInFolder(const QString &folder, const QString &fileName)
 {
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + fileName;
 }
-
-} // namespace
 
 FileFolders ChooseFileFolders(const FolderFacts &facts)
 {
@@ -78,9 +77,9 @@ FileFolders ChooseFileFolders(const FolderFacts &facts)
     FileFolders folders;
     folders.documents = home;
     if (!configBase.isEmpty())
-        folders.config = joined(configBase, ProgramFolderName);
+        folders.config = PathInFolder(configBase, ProgramFolderName);
     if (!dataBase.isEmpty())
-        folders.data = joined(dataBase, ProgramFolderName);
+        folders.data = PathInFolder(dataBase, ProgramFolderName);
     if (folders.config.isEmpty() || folders.data.isEmpty()) {
         folders.problem = QStringLiteral(
             "there is no home folder to keep Korvane's files in: set HOME or KORVANE_HOME");
@@ -101,7 +100,7 @@ FolderFacts CurrentFolderFacts()
     facts.executableDir = QCoreApplication::applicationDirPath();
     if (!facts.executableDir.isEmpty()) {
         facts.executableDirHasConfig
-            = QFileInfo(joined(facts.executableDir, QStringLiteral("CONFIG.ini"))).isFile();
+            = QFileInfo(PathInFolder(facts.executableDir, QStringLiteral("CONFIG.ini"))).isFile();
         facts.executableDirWritable = IsWritableFolder(facts.executableDir);
         facts.executableDirInstalled = isInstalledProgramFolder(facts.executableDir);
     }
@@ -141,7 +140,7 @@ QString ConfigDirectory()
 
 QString ConfigFilePath(const QString &fileName)
 {
-    return joined(ConfigDirectory(), fileName);
+    return PathInFolder(ConfigDirectory(), fileName);
 }
 
 QString DataDirectory()
@@ -151,7 +150,7 @@ QString DataDirectory()
 
 QString DataFilePath(const QString &fileName)
 {
-    return joined(DataDirectory(), fileName);
+    return PathInFolder(DataDirectory(), fileName);
 }
 
 QString DocumentsDirectory()

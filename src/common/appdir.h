@@ -34,6 +34,10 @@ struct FileFolders
 /// XDG variables that are not absolute paths are ignored, as the XDG rules say.
 FileFolders ChooseFileFolders(const FolderFacts &facts);
 
+/// A file of one of those folders by name; empty when there is no folder, so that
+/// nothing is ever written at the root of the disk instead.
+QString PathInFolder(const QString &folder, const QString &fileName);
+
 /// The facts of this process: its environment, its executable's folder and the disk.
 FolderFacts CurrentFolderFacts();
 

@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <thread>
 
 #include <unistd.h>
@@ -288,6 +290,9 @@ void tst_Common::fileFoldersByRule()
     QTEST(folders.data, "data");
     QTEST(folders.documents, "documents");
     QTEST(!folders.problem.isEmpty(), "problem");
+    // Without a folder nothing is saved, never a file at the root of the disk.
+    for (const QString &folder : {folders.config, folders.data})
+        QCOMPARE(PathInFolder(folder, "CONFIG.ini").isEmpty(), folder.isEmpty());
 }
 
 void tst_Common::folderFactsFromDisk()
@@ -365,6 +370,24 @@ void tst_Common::fileLockTakesOverAbandonedLock()
         QVERIFY(QFile::exists(path + ".lock"));
     }
     QVERIFY(!QFile::exists(path + ".lock"));
+
+    // Two programs that save at once both succeed, one after the other: the
+    // second waits for the first to finish.
+    std::atomic<bool> firstHolds = false;
+    bool firstLocked = false;
+    bool firstDone = false;
+    std::thread first([&] {
+        const FileLock lock(path);
+        firstLocked = lock.isLocked();
+        firstHolds = true;
+        QThread::msleep(400);
+        firstDone = true;
+    });
+    while (!firstHolds)
+        QThread::msleep(1);
+    const bool secondLocked = FileLock(path).isLocked();
+    first.join();
+    QVERIFY(firstLocked && secondLocked && firstDone);
 
     // A program that crashed while writing left its lock: it must not stop every
     // later write.

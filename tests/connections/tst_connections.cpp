@@ -168,6 +168,8 @@ void tst_Connections::parseRecord_data()
     QTest::newRow("edge cuts a surrogate pair")
         << QString("山").repeated(14) + "𠮷" + "   " + QString("DEMO").leftJustified(19) + "P"
         << QString("山").repeated(14) + "|DEMO|P|" << false;
+    QTest::newRow("field starts inside a surrogate pair")
+        << QString(18, 'A') + "𠮷" + "EMO" << QString(15, 'A') + "|EMO||" << false;
 }
 
 void tst_Connections::parseRecord()

@@ -343,7 +343,7 @@ void tst_Settings::writeRefusedLeavesFile_data()
                                        << "X\nY"
                                        << "2";
     QTest::newRow("line break in section") << "CONFIG.ini"
-                                           << "A]\r\n[B"
+                                           << "A\r\nB"
                                            << "X"
                                            << "2";
     // Names that would read back as other names, and a value with no UTF-8 form.
