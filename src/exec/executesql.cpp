@@ -32,6 +32,10 @@
 namespace SQLEdit {
 namespace {
 
+// Said after a run that made the database undo the whole transaction.
+const QString WorkRolledBackNote
+    = QStringLiteral("  コミットしていない変更はロールバックされました。");
+
 // How long the fill reads rows before the window handles its events: short
 // enough to keep it responsive, long enough that the events cost little.
 constexpr int SliceMilliseconds = 10;
@@ -297,11 +301,8 @@ bool ExecuteSql(frmMain &window)
                 } else if (error.number == Ora::ErrTransactionRolledBack) {
                     // The database undid the whole transaction: nothing is left
                     // to commit, and the user is told what went.
-                    window.staMsg->showMessage(
-                        workBefore ? error.description
-                                       + QStringLiteral(
-                                           "  コミットしていない変更はロールバックされました。")
-                                 : error.description);
+                    window.staMsg->showMessage(workBefore ? error.description + WorkRolledBackNote
+                                                          : error.description);
                 } else {
                     window.staMsg->showMessage(error.description);
                 }
@@ -314,7 +315,12 @@ bool ExecuteSql(frmMain &window)
                     window.staMsg->clearMessage();
                     window.setFocus();
                     setCommandsEnabled(window, false);
-                    if (!FillResultList(window, *dynaset))
+                    const bool filled = FillResultList(window, *dynaset);
+                    dynaset.reset(); // the query ends, and with it any savepoint of its own
+                    if (workBefore && !UncommittedChanges() && !DB::ConnectionLost())
+                        window.staMsg->showMessage(window.staMsg->currentMessage()
+                                                   + WorkRolledBackNote);
+                    if (!filled)
                         throw Common::RuntimeError(Common::LastError::get());
                     setCommandsEnabled(window, true);
                 }

@@ -27,10 +27,13 @@ Connection::~Connection()
     mThread->run([this] { mCore.reset(); });
 }
 
-RunningStatement Connection::statement(bool query) const
+RunningStatement Connection::statement(bool query, bool readingRows) const
 {
-    return {query, !query && mDriverName == QLatin1String("QSQLITE") && mCore->inTransaction(),
-            true};
+    // SQLite rolls back the transaction of an interrupted write; psqlODBC that
+    // of a fetch cancelled while rows are read.
+    const bool undoes = query ? readingRows && mCore->cancelWhileReadingEndsTransaction()
+                              : mDriverName == QLatin1String("QSQLITE") && mCore->inTransaction();
+    return {query, undoes, true};
 }
 
 // A transaction command cannot be stopped halfway; the wait keeps the window
@@ -88,7 +91,7 @@ quint64 Connection::openQuery(const QString &sql, QStringList *columnNames)
 bool Connection::fetchRow(quint64 ticket, QVariantList *values)
 {
     bool row = false;
-    mThread->runStatement([&] { row = mCore->fetchRow(ticket, values); }, statement(true),
+    mThread->runStatement([&] { row = mCore->fetchRow(ticket, values); }, statement(true, true),
                           [this] { mCore->cancel(); });
     return row;
 }
@@ -103,7 +106,7 @@ qsizetype Connection::readRows(quint64 ticket,
     qsizetype rows = 0;
     mThread->runStatement(
         [&] { rows = mCore->readRows(ticket, sink, maxRows, keepTrailingBlanks, cancelled); },
-        statement(true), [this] { mCore->cancel(); }, meanwhile);
+        statement(true, true), [this] { mCore->cancel(); }, meanwhile);
     return rows;
 }
 

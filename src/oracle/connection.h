@@ -55,7 +55,7 @@ public:
     void stopQuery();
 
 private:
-    RunningStatement statement(bool query) const;
+    RunningStatement statement(bool query, bool readingRows = false) const;
 
     QString mDriverName;
     std::unique_ptr<SqlThread> mThread;

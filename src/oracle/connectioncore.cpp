@@ -153,6 +153,8 @@ ConnectionCore::ConnectionCore(const ServerEntry &server,
     db.setUserName(odbc ? OdbcUserId(*loginUserId) : *loginUserId);
     db.setPassword(odbc ? OdbcPassword(password) : password);
     db.setConnectOptions(ConnectOptions(server));
+    if (odbc)
+        mOdbcLogin = {db.databaseName(), db.userName(), db.password(), db.connectOptions()};
     if (!db.open())
         raise(db.lastError());
 
@@ -162,6 +164,14 @@ ConnectionCore::ConnectionCore(const ServerEntry &server,
         mSqlite = *static_cast<sqlite3 *const *>(handle.constData());
     if (PGconn *conn = PostgresConnection(db))
         mPgCancel.reset(PQgetCancel(conn));
+    // psqlODBC passes a cancel on to the server only while a statement executes,
+    // not while its rows are fetched: then the server is asked by the backend's
+    // process id, over a connection of the cancel's own.
+    if (odbc && db.driver()->dbmsType() == QSqlDriver::PostgreSQL) {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("SELECT pg_backend_pid()")) && query.next())
+            mOdbcBackendPid = query.value(0).toLongLong();
+    }
 }
 
 ConnectionCore::~ConnectionCore()
@@ -223,14 +233,15 @@ void ConnectionCore::checkNotLost()
 class ConnectionCore::Running
 {
 public:
-    enum Start { Cancellable, OwnStepFirst };
+    enum Start { Cancellable, OwnStepFirst, ReadingRows };
 
     explicit Running(ConnectionCore &core, void *odbcStatement = nullptr, Start start = Cancellable)
         : mCore(core)
     {
         std::lock_guard lock(mCore.mCancelMutex);
         mCore.mRunning = true;
-        mCore.mCancelReachesServer = start == Cancellable;
+        mCore.mCancelReachesServer = start != OwnStepFirst;
+        mCore.mReadingRows = start == ReadingRows;
         mCore.mCancelRequested = false;
         mCore.mOdbcStatement = odbcStatement;
     }
@@ -270,7 +281,9 @@ void *ConnectionCore::queryOdbcStatement() const
 
 bool ConnectionCore::usesSavepoints() const
 {
-    return mInTransaction && mDriverName == QLatin1String("QPSQL");
+    // Through ODBC as well: psqlODBC undoes a failed statement by itself, but
+    // not a fetch that failed or was cancelled, which aborts the transaction.
+    return mInTransaction && (mDriverName == QLatin1String("QPSQL") || mOdbcBackendPid > 0);
 }
 
 bool ConnectionCore::preparesFirst(const QString &sql) const
@@ -308,13 +321,15 @@ void ConnectionCore::setSavepoint()
         raise(query.lastError());
 }
 
-void ConnectionCore::releaseSavepoint(bool rollBack)
+bool ConnectionCore::releaseSavepoint(bool rollBack)
 {
     // Failures are left to the next statement to report: after a lost connection
     // it fails as well, and after a user's own COMMIT there is nothing to release.
-    if (rollBack)
-        runQuiet(QStringLiteral("ROLLBACK TO SAVEPOINT ") + QLatin1String(SavepointName));
+    const bool rolledBack
+        = !rollBack
+          || runQuiet(QStringLiteral("ROLLBACK TO SAVEPOINT ") + QLatin1String(SavepointName));
     runQuiet(QStringLiteral("RELEASE SAVEPOINT ") + QLatin1String(SavepointName));
+    return rolledBack;
 }
 
 void ConnectionCore::beginTransaction()
@@ -469,7 +484,7 @@ bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values, bool readNex
     *values = std::move(*mAhead);
     mAhead.reset();
     if (readNext && mQuery) {
-        const Running running(*this, queryOdbcStatement());
+        const Running running(*this, queryOdbcStatement(), Running::ReadingRows);
         readAhead();
     }
     return true;
@@ -598,7 +613,7 @@ qsizetype ConnectionCore::readRows(
     bool more = true;
     bool cancelAsked = false;
     {
-        const Running running(*this, queryOdbcStatement());
+        const Running running(*this, queryOdbcStatement(), Running::ReadingRows);
         if (mSqlite) {
             rows += readSqliteRows(sink, maxRows - rows, keepTrailingBlanks, &more);
         } else {
@@ -623,7 +638,7 @@ qsizetype ConnectionCore::readRows(
             mAheadError = mQuery->lastError();
         endQuery(mAheadError.type() != QSqlError::NoError ? QueryEnd::Failed : QueryEnd::Completed);
     } else {
-        const Running running(*this, queryOdbcStatement());
+        const Running running(*this, queryOdbcStatement(), Running::ReadingRows);
         readAhead();
     }
     return rows;
@@ -738,7 +753,14 @@ void ConnectionCore::endQuery(QueryEnd how)
     if (mQueryHasSavepoint) {
         mQueryHasSavepoint = false;
         // A cancelled or failed query has aborted the transaction on PostgreSQL.
-        releaseSavepoint(how != QueryEnd::Completed);
+        // psqlODBC rolls back the whole transaction when a fetch fails, and the
+        // savepoint is gone with it: the driver's new transaction ends too, and
+        // the work counts as lost, as it is.
+        if (!releaseSavepoint(how != QueryEnd::Completed) && mOdbcBackendPid > 0) {
+            database().rollback();
+            mDriverTransaction = false;
+            settleTransactionState(TransactionControl::Rollback);
+        }
     }
     settleTransactionState(TransactionControl::None);
     if (mQueryMayWrite) {
@@ -804,6 +826,26 @@ void ConnectionCore::cancel()
     cancelServerStatement();
     if (mOdbcStatement)
         OdbcCancel(mOdbcStatement);
+    if (mReadingRows && mOdbcBackendPid > 0)
+        cancelOdbcFetch();
+}
+
+// Asks PostgreSQL behind ODBC to cancel what this connection's backend runs,
+// from a short connection of its own with the same login.
+void ConnectionCore::cancelOdbcFetch()
+{
+    const SqlConnectionName name;
+    {
+        QSqlDatabase side = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name.name());
+        side.setDatabaseName(mOdbcLogin.databaseName);
+        side.setUserName(mOdbcLogin.userName);
+        side.setPassword(mOdbcLogin.password);
+        side.setConnectOptions(mOdbcLogin.options);
+        if (side.open())
+            QSqlQuery(side).exec(
+                QStringLiteral("SELECT pg_cancel_backend(%1)").arg(mOdbcBackendPid));
+        side.close();
+    }
 }
 
 // Asks the ODBC driver manager whether the connection is dead (SQL_ATTR_CONNECTION_DEAD).

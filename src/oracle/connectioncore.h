@@ -66,6 +66,9 @@ public:
     bool hasPendingWork() const { return mPendingWork; }
     /// The connection to the server was found broken.
     bool isLost() const { return mLost; }
+    /// A cancel while rows are read would end the whole transaction (psqlODBC
+    /// rolls it back when a fetch fails).
+    bool cancelWhileReadingEndsTransaction() const { return mInTransaction && mOdbcBackendPid > 0; }
 
     /// What a statement run by execute gave back.
     struct Outcome
@@ -118,7 +121,7 @@ private:
     Outcome start(const QString &sql, TransactionControl control, bool changesData);
     void endTransaction(bool commit);
     void setSavepoint();
-    void releaseSavepoint(bool rollBack);
+    bool releaseSavepoint(bool rollBack);
     void readAhead();
     qsizetype readSqliteRows(RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *more);
     void endQuery(QueryEnd how);
@@ -126,6 +129,7 @@ private:
     bool connectionBroken() const;
     void settleTransactionState(TransactionControl control);
     void settleReadOnlyTransaction();
+    void cancelOdbcFetch();
 
     SqlConnectionName mName;
     QString mDriverName;
@@ -152,6 +156,13 @@ private:
     void *mOdbcStatement = nullptr;
     bool mRunning = false;
     bool mCancelReachesServer = false;
+    bool mReadingRows = false;
+    // ODBC to PostgreSQL: the backend and the login a cancel during a fetch uses.
+    qint64 mOdbcBackendPid = 0;
+    struct
+    {
+        QString databaseName, userName, password, options;
+    } mOdbcLogin;
     std::atomic<bool> mCancelRequested = false;
 };
 

@@ -444,31 +444,40 @@ void tst_Run::escCancelsStatement_data()
     QTest::addColumn<QString>("status");     // the start of the status text
     QTest::addColumn<bool>("earlierKept");   // the earlier row after the statement
     QTest::addColumn<bool>("inTransaction"); // after the statement
+    QTest::addColumn<int>("escAfter");       // milliseconds after the run starts
 
     const QString numbers = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c%1) ";
     const QString endless = numbers.arg("");
     const QString lost = "interrupted  コミットしていない変更はロールバックされました。";
     QTest::newRow("sqlite query before its first row")
         << "LITE" << true << "select count(*) from (" + endless + "SELECT x FROM c)" << true
-        << false << "interrupted" << true << true;
+        << false << "interrupted" << true << true << 0;
     QTest::newRow("sqlite write, nothing before")
         << "LITE" << false << "insert into t_run " + endless + "SELECT x, 'y' FROM c" << true
-        << false << "interrupted" << false << false;
+        << false << "interrupted" << false << false << 0;
     QTest::newRow("sqlite write undoing earlier work")
         << "LITE" << true << "insert into t_run " + endless + "SELECT x, 'y' FROM c" << true << true
-        << lost << false << false;
+        << lost << false << false << 0;
     QTest::newRow("sqlite write, the user lets it go on")
         << "LITE" << true
         << "insert into t_run " + numbers.arg(" WHERE x < 2000000") + "SELECT x + 1, 'y' FROM c"
-        << false << true << "実行しました。" << true << true;
+        << false << true << "実行しました。" << true << true << 0;
     QTest::newRow("postgres query") << "PG" << true << "select pg_sleep(600)" << true << false
-                                    << "ERROR:  canceling" << true << true;
+                                    << "ERROR:  canceling" << true << true << 0;
     QTest::newRow("postgres write")
         << "PG" << true << "insert into t_run select 5, 'x' from pg_sleep(600)" << true << false
-        << "ERROR:  canceling" << true << true;
+        << "ERROR:  canceling" << true << true << 0;
     QTest::newRow("odbc write") << "ODBC" << true
                                 << "insert into t_run select 5, 'x' from pg_sleep(600)" << true
-                                << false << "ERROR: canceling" << true << true;
+                                << false << "ERROR: canceling" << true << true << 0;
+    // Esc while rows are read: psqlODBC fetches 1,000 at a time, and the third
+    // block sleeps until the cancel reaches the fetch; the driver then rolls back
+    // the whole transaction, which the user is asked about first.
+    QTest::newRow("odbc query, while rows are read")
+        << "ODBC" << true
+        << "select g, pg_sleep(case when g > 2000 then 600 else 0 end) from "
+           "generate_series(1, 3000) g"
+        << true << true << "" << false << false << 500;
 }
 
 // Esc while a statement runs on the server (before any row) cancels it there:
@@ -484,6 +493,7 @@ void tst_Run::escCancelsStatement()
     QFETCH(QString, status);
     QFETCH(bool, earlierKept);
     QFETCH(bool, inTransaction);
+    QFETCH(int, escAfter);
     const Watchdog watchdog(60, "a statement stopped with Esc");
     connect(server);
     DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
@@ -496,7 +506,7 @@ void tst_Run::escCancelsStatement()
 
     // The timer fires while the window waits for the statement.
     bool running = false;
-    QTimer::singleShot(0, mWindow.get(), [&] {
+    QTimer::singleShot(escAfter, mWindow.get(), [&] {
         running = !mWindow->txtWindow->isEnabled() && mWindow->Label1->isVisible();
         QTest::keyClick(mWindow.get(), Qt::Key_Escape);
     });
