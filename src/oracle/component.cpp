@@ -121,9 +121,13 @@ std::shared_ptr<Dynaset> Database::DbCreateDynaset(const QString &sql, qint32 op
 qint32 Database::ExecuteSQL(const QString &sql)
 {
     const ConnectionCore::Outcome outcome = mConnection->execute(sql);
-    if (outcome.ticket)
-        mConnection->closeQuery(outcome.ticket);
-    return outcome.rowsAffected;
+    // Rows it returns (INSERT ... RETURNING) are read to their end, a row for
+    // each row processed: a statement stopped before it would be undone.
+    qint32 rows = 0;
+    QVariantList row;
+    while (outcome.ticket && mConnection->fetchRow(outcome.ticket, &row))
+        ++rows;
+    return qMax(outcome.rowsAffected, rows);
 }
 
 std::shared_ptr<Dynaset> Database::ExecuteReturningRows(const QString &sql, qint32 options)

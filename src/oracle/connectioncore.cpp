@@ -59,6 +59,18 @@ static PGconn *PostgresConnection(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
+// The command tag of a QPSQL statement's result ("COMMIT", "ROLLBACK", ...),
+// empty for any other driver.
+static QByteArray PostgresCommandTag(const QSqlQuery &query)
+{
+    const QVariant handle = query.result()->handle();
+    if (qstrcmp(handle.typeName(), "PGresult*") != 0
+        && qstrcmp(handle.typeName(), "pg_result*") != 0)
+        return {};
+    const auto *result = *static_cast<PGresult *const *>(handle.constData());
+    return result ? QByteArray(PQcmdStatus(const_cast<PGresult *>(result))) : QByteArray();
+}
+
 // A value of an ODBC connection string in braces, where ';', '{', '}' and '=' are
 // part of the value; a '}' inside is doubled.
 static QString OdbcBraced(const QString &value)
@@ -301,11 +313,26 @@ bool ConnectionCore::run(QSqlQuery &query, const QString &sql)
     if (!query.prepare(sql))
         return false;
     const QVariant handle = query.result()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "void*") == 0) {
+    {
+        // An Esc during the prepare found no handle to cancel: the statement
+        // does not start (the caller reads an error of no type as cancelled).
         std::lock_guard lock(mCancelMutex);
-        mOdbcStatement = *static_cast<void *const *>(handle.constData());
+        if (handle.isValid() && qstrcmp(handle.typeName(), "void*") == 0)
+            mOdbcStatement = *static_cast<void *const *>(handle.constData());
+        if (mCancelRequested)
+            return false;
     }
     return query.exec();
+}
+
+// The statement's own work is over: what follows (releasing the savepoint,
+// finishing the query) is the program's, which a cancel must not reach, and the
+// statement's ODBC handle is about to be freed.
+void ConnectionCore::endCancellableStep()
+{
+    std::lock_guard lock(mCancelMutex);
+    mCancelReachesServer = false;
+    mOdbcStatement = nullptr;
 }
 
 bool ConnectionCore::runQuiet(const QString &sql)
@@ -422,19 +449,34 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
     // lose track of its own prepared statements across the transaction's end.
     const bool ran = control == TransactionControl::None ? run(*query, sql) : query->exec(sql);
     if (!ran) {
+        endCancellableStep();
         const QSqlError error = query->lastError();
         query.reset();
         if (savepoint)
             releaseSavepoint(true);
+        if (error.type() == QSqlError::NoError)
+            raiseCancelled();
         raise(error);
+    }
+    if (control == TransactionControl::Commit && PostgresCommandTag(*query) == "ROLLBACK") {
+        // A COMMIT of a transaction that had failed: the server rolled it back.
+        endCancellableStep();
+        query.reset();
+        settleTransactionState(control);
+        Raise(ErrTransactionRolledBack,
+              QStringLiteral("トランザクションはエラーで中断していたため、COMMITはロールバック"
+                             "になりました。"),
+              mDriverName);
     }
     Outcome outcome;
     outcome.rowsAffected = qMax(query->numRowsAffected(), 0);
     const bool returnsRows = query->isSelect();
-    // Whether a statement that returns rows wrote anything is known once its
-    // rows are read: a plain query in disguise (WITH, VALUES, a comment first)
-    // leaves no work behind.
-    mQueryMayWrite = changesData && returnsRows && !mPendingWork;
+    // Whether a query, or another statement that returns rows, wrote anything is
+    // known once its rows are read (a function called in a query may write; a
+    // WITH query may not): asked then, unless work is pending anyway.
+    mQueryMayWrite = (!changesData || returnsRows) && !mPendingWork;
+    mQueryBeganAsStatement = changesData;
+    mPendingBeforeQuery = mPendingWork;
     if (!changesData || returnsRows) {
         const QSqlRecord record = query->record();
         for (int i = 0; i < record.count(); ++i)
@@ -445,6 +487,7 @@ ConnectionCore::start(const QString &sql, TransactionControl control, bool chang
         mLiveTicket = outcome.ticket = ++mLastTicket;
         readAhead();
     } else {
+        endCancellableStep();
         query->finish();
         query.reset();
         if (savepoint)
@@ -748,6 +791,7 @@ void ConnectionCore::endQuery(QueryEnd how)
         return;
     if (how == QueryEnd::Stopped)
         cancelServerStatement();
+    endCancellableStep();
     mQuery->finish();
     mQuery.reset();
     if (mQueryHasSavepoint) {
@@ -760,6 +804,10 @@ void ConnectionCore::endQuery(QueryEnd how)
             database().rollback();
             mDriverTransaction = false;
             settleTransactionState(TransactionControl::Rollback);
+        } else if (how != QueryEnd::Completed) {
+            // Undone to its savepoint: the statement left nothing behind.
+            mPendingWork = mPendingBeforeQuery && mInTransaction;
+            mQueryMayWrite = false;
         }
     }
     settleTransactionState(TransactionControl::None);
@@ -769,15 +817,16 @@ void ConnectionCore::endQuery(QueryEnd how)
     }
 }
 
-// After a statement that returned rows in a transaction with no work before
-// it: the work is pending when it wrote, and otherwise the transaction begun
-// for it ends, as if it had been a query. Where the server cannot tell, the
-// work counts as pending: nothing may be dropped unasked.
+// After a query, or another statement that returned rows, in a transaction with
+// no work before it: the work is pending when it wrote. Otherwise the
+// transaction begun for a statement ends, as if it had been a query. Where the
+// server cannot tell, a statement's work counts as pending, and a query's as
+// none (it is a query): nothing may be dropped unasked.
 void ConnectionCore::settleReadOnlyTransaction()
 {
     if (!mInTransaction || mLost)
         return;
-    bool wrote = true;
+    bool wrote = mQueryBeganAsStatement;
     if (mSqlite) {
         wrote = sqlite3_txn_state(mSqlite, nullptr) == SQLITE_TXN_WRITE;
     } else if (database().driver()->dbmsType() == QSqlDriver::PostgreSQL) {
@@ -789,7 +838,7 @@ void ConnectionCore::settleReadOnlyTransaction()
     }
     if (wrote) {
         mPendingWork = true;
-    } else if (mDriverTransaction) {
+    } else if (mQueryBeganAsStatement && mDriverTransaction) {
         database().rollback();
         mDriverTransaction = false;
         settleTransactionState(TransactionControl::Rollback);
@@ -815,7 +864,7 @@ static void OdbcCancel(void *statement)
 
 void ConnectionCore::cancel()
 {
-    std::lock_guard lock(mCancelMutex);
+    std::unique_lock lock(mCancelMutex);
     if (!mRunning)
         return;
     mCancelRequested = true;
@@ -826,8 +875,11 @@ void ConnectionCore::cancel()
     cancelServerStatement();
     if (mOdbcStatement)
         OdbcCancel(mOdbcStatement);
-    if (mReadingRows && mOdbcBackendPid > 0)
+    if (mReadingRows && mOdbcBackendPid > 0) {
+        // A login takes a while: the connection's thread goes on meanwhile.
+        lock.unlock();
         cancelOdbcFetch();
+    }
 }
 
 // Asks PostgreSQL behind ODBC to cancel what this connection's backend runs,

@@ -122,6 +122,7 @@ private:
     void endTransaction(bool commit);
     void setSavepoint();
     bool releaseSavepoint(bool rollBack);
+    void endCancellableStep();
     void readAhead();
     qsizetype readSqliteRows(RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *more);
     void endQuery(QueryEnd how);
@@ -133,8 +134,11 @@ private:
 
     SqlConnectionName mName;
     QString mDriverName;
-    bool mInTransaction = false;
-    bool mPendingWork = false;
+    // Read by the waiting thread while a statement runs, hence atomic.
+    std::atomic<bool> mInTransaction = false;
+    std::atomic<bool> mPendingWork = false;
+    bool mPendingBeforeQuery = false;    // when the streaming query began
+    bool mQueryBeganAsStatement = false; // not a query: run by execute()
     bool mLost = false;
     // On ODBC a transaction begun by the driver (autocommit off) ends through the
     // driver as well; one that a typed BEGIN opened ends with a typed COMMIT.

@@ -185,10 +185,12 @@ struct Released
     int count = 0;
 };
 
+// Never destroyed: a thread released just before the program ends may still
+// reach it during the static destruction.
 Released &released()
 {
-    static Released instance;
-    return instance;
+    static Released *const instance = new Released;
+    return *instance;
 }
 
 } // namespace

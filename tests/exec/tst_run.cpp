@@ -557,6 +557,17 @@ void tst_Run::transactionControl_data()
         for (const auto &[name, steps] : cases)
             QTest::newRow(QByteArray(server) + ": " + name) << server << steps;
     }
+    // A query whose function writes, in the transaction a failed statement left
+    // open; a COMMIT of a transaction that a failed RELEASE aborted, which the
+    // server turns into a rollback (a fourth part: the start of the status text).
+    QTest::newRow("PG: a query that writes")
+        << "PG"
+        << QStringList({"insert into no_such_table values (1)|0|0", "select t_run_add()|0|1",
+                        "!commit|1|0"});
+    QTest::newRow("PG: commit of a failed transaction")
+        << "PG"
+        << QStringList({insert.arg(1) + "|0|1", "release nosuch|0|1",
+                        "commit|0|0|トランザクションはエラーで中断"});
 }
 
 // Transaction control typed by the user ends or opens exactly what the server
@@ -568,6 +579,9 @@ void tst_Run::transactionControl()
     connect(server);
     DB::ExecuteStatement("DROP TABLE IF EXISTS t_run");
     DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
+    if (server == "PG")
+        DB::ExecuteStatement("CREATE OR REPLACE FUNCTION t_run_add() RETURNS integer LANGUAGE sql "
+                             "AS 'insert into t_run values (9, ''f'') returning 1'");
     HasConnected = true;
     for (const QString &step : steps) {
         const QStringList parts = step.split('|');
@@ -581,6 +595,9 @@ void tst_Run::transactionControl()
                  qPrintable(step + " gave " + state + ": " + mWindow->staMsg->currentMessage()));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
                  parts[2] == "1");
+        if (parts.size() > 3)
+            QVERIFY2(mWindow->staMsg->currentMessage().startsWith(parts[3]),
+                     qPrintable(mWindow->staMsg->currentMessage()));
     }
     QVERIFY(mDialogs->messages.isEmpty());
 }
