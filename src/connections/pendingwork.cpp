@@ -73,16 +73,15 @@ bool SettlePendingWork(QWidget *parent)
         else
             DB::RollbackTransaction();
     } catch (const Common::RuntimeError &error) {
-        // A lost connection took the work with it: nothing is left to keep.
-        if (DB::ConnectionLost())
-            return true;
         Dialogs::instance().message(parent,
                                     (answer == Dialogs::Answer::Yes
                                          ? QStringLiteral("コミットできませんでした。\n")
                                          : QStringLiteral("ロールバックできませんでした。\n"))
                                         + error.description(),
                                     QStringLiteral("確認"), Dialogs::Icon::Critical);
-        return false;
+        // A lost connection took the work with it: nothing is left to keep, and
+        // the caller may go on once the user knows.
+        return DB::ConnectionLost();
     }
     return true;
 }

@@ -6,8 +6,8 @@
 #include "oracle/servers.h"
 
 #include <QFile>
-
 #include <QSqlDatabase>
+
 #include <algorithm>
 
 namespace Ora {

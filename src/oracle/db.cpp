@@ -1,7 +1,6 @@
 #include "oracle/db.h"
 
 #include "oracle/oraerrors.h"
-
 #include "oracle/servers.h"
 #include "oracle/sqlthread.h"
 

@@ -49,40 +49,38 @@ void oo4o::oraDBClose()
     }
 }
 
-std::shared_ptr<Ora::Dynaset> oo4o::oraGetExecute(const QString &sql, qint32 options)
+// Runs a call on the open database, resuming on error: a failure, a missing
+// database included, is left in the error state, and the result stays empty.
+template<typename Result, typename Call>
+static Result OnDatabase(const std::shared_ptr<Ora::Database> &database, Call call)
 {
-    std::shared_ptr<Ora::Dynaset> result;
+    Result result{};
     Common::LastError::clear();
     Ora::ResumeOnError([&] {
-        if (!mDatabase)
+        if (!database)
             RaiseNoObject(QStringLiteral("database"));
-        result = mDatabase->DbCreateDynaset(sql, options);
+        result = call(*database);
     });
     return result;
+}
+
+std::shared_ptr<Ora::Dynaset> oo4o::oraGetExecute(const QString &sql, qint32 options)
+{
+    return OnDatabase<std::shared_ptr<Ora::Dynaset>>(
+        mDatabase, [&](Ora::Database &database) { return database.DbCreateDynaset(sql, options); });
 }
 
 qint32 oo4o::oraExecute(const QString &sql)
 {
-    qint32 rows = 0;
-    Common::LastError::clear();
-    Ora::ResumeOnError([&] {
-        if (!mDatabase)
-            RaiseNoObject(QStringLiteral("database"));
-        rows = mDatabase->ExecuteSQL(sql);
-    });
-    return rows;
+    return OnDatabase<qint32>(mDatabase,
+                              [&](Ora::Database &database) { return database.ExecuteSQL(sql); });
 }
 
 std::shared_ptr<Ora::Dynaset> oo4o::oraExecuteReturningRows(const QString &sql, qint32 options)
 {
-    std::shared_ptr<Ora::Dynaset> result;
-    Common::LastError::clear();
-    Ora::ResumeOnError([&] {
-        if (!mDatabase)
-            RaiseNoObject(QStringLiteral("database"));
-        result = mDatabase->ExecuteReturningRows(sql, options);
+    return OnDatabase<std::shared_ptr<Ora::Dynaset>>(mDatabase, [&](Ora::Database &database) {
+        return database.ExecuteReturningRows(sql, options);
     });
-    return result;
 }
 
 qint32 oo4o::oraBeginTrans()
