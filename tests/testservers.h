@@ -1,6 +1,6 @@
 #pragma once
 
-#include "oracle/sqlconnectionname.h"
+#include "engine/sqlconnectionname.h"
 #include "testfiles.h"
 
 #include <QApplication>
@@ -50,7 +50,7 @@ inline QSqlDatabase testPostgres(const QString &connectionName)
 /// when it cannot be read.
 inline int testCountRows(const QString &folder, const QString &server, const QString &table)
 {
-    Ora::SqlConnectionName name;
+    Engine::SqlConnectionName name;
     QSqlDatabase db;
     if (server == QLatin1String("LITE")) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());

@@ -2,7 +2,7 @@
 
 #include "app/frmmain.h"
 #include "app/globals.h"
-#include "oracle/servers.h"
+#include "engine/servers.h"
 
 namespace SQLEdit {
 
@@ -12,7 +12,7 @@ std::unique_ptr<frmMain> Main()
         return nullptr;
     // First start: a server list with a ready demo database, so the user can
     // connect and query at once. A folder that cannot be written is no reason to stop.
-    Ora::CreateServersFileIfMissing();
+    Engine::CreateServersFileIfMissing();
     auto window = std::make_unique<frmMain>();
     window->show();
     return window;

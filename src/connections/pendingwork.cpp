@@ -12,7 +12,7 @@
 namespace Connections {
 
 LiveWait::LiveWait()
-    : mScope(std::make_unique<Ora::ScopedStatementWait>(*this))
+    : mScope(std::make_unique<Engine::ScopedStatementWait>(*this))
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::instance()->installEventFilter(this);
@@ -24,7 +24,7 @@ LiveWait::~LiveWait()
     QGuiApplication::restoreOverrideCursor();
 }
 
-bool LiveWait::poll(const Ora::RunningStatement &)
+bool LiveWait::poll(const Engine::RunningStatement &)
 {
     QCoreApplication::processEvents();
     const bool stop = mEscape;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "oracle/sqlthread.h"
+#include "engine/sqlthread.h"
 
 #include <QObject>
 #include <QString>
@@ -15,7 +15,7 @@ namespace Connections {
 /// server: it repaints and shows the wait cursor, but takes no input, so that
 /// nothing starts meanwhile. Esc gives up a connect. Installed for the calls
 /// this thread makes while the object lives.
-class LiveWait final : public QObject, public Ora::StatementWait
+class LiveWait final : public QObject, public Engine::StatementWait
 {
 public:
     LiveWait();
@@ -23,14 +23,14 @@ public:
     LiveWait(const LiveWait &) = delete;
     LiveWait &operator=(const LiveWait &) = delete;
 
-    bool poll(const Ora::RunningStatement &statement) override;
+    bool poll(const Engine::RunningStatement &statement) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool mEscape = false;
-    std::unique_ptr<Ora::ScopedStatementWait> mScope;
+    std::unique_ptr<Engine::ScopedStatementWait> mScope;
 };
 
 /// Asks what becomes of uncommitted work before it would be lost (exit, a

@@ -6,16 +6,16 @@
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "connections/pendingwork.h"
+#include "engine/errors.h"
+#include "engine/rowsink.h"
+#include "engine/sqlthread.h"
+#include "engine/transactioncontrol.h"
 #include "exec/cellvalue.h"
 #include "exec/logs.h"
 #include "exec/resultmodel.h"
 #include "exec/statement.h"
 #include "oracle/component.h"
 #include "oracle/db.h"
-#include "oracle/oraerrors.h"
-#include "oracle/rowsink.h"
-#include "oracle/sqlthread.h"
-#include "oracle/transactioncontrol.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -63,7 +63,7 @@ void showRunning(frmMain &window)
 
 // Rows read on the connection's thread go into a store of their own, which the
 // fill then moves into the result list's store at once.
-class StoreSink final : public Ora::RowSink
+class StoreSink final : public Engine::RowSink
 {
 public:
     explicit StoreSink(RowStore &store)
@@ -96,14 +96,14 @@ private:
 // While a statement runs the window goes on handling its events. Esc asks to
 // cancel the statement; when cancelling would also undo earlier uncommitted
 // work (an interrupted write on SQLite), the user is asked first.
-class ExecutionWait final : public Ora::StatementWait
+class ExecutionWait final : public Engine::StatementWait
 {
 public:
     explicit ExecutionWait(frmMain &window)
         : mWindow(window)
     {}
 
-    bool poll(const Ora::RunningStatement &statement) override
+    bool poll(const Engine::RunningStatement &statement) override
     {
         if (!mShown) {
             mShown = true;
@@ -251,7 +251,7 @@ bool ExecuteSql(frmMain &window)
         const StatementText statement = PrepareStatement(text);
         AbortRequested = false; // an Esc from before this run stops nothing
         ExecutionWait wait(window);
-        const Ora::ScopedStatementWait waiting(wait);
+        const Engine::ScopedStatementWait waiting(wait);
         if (statement.classification.isEmpty()) {
             window.staMsg->clearMessage();
         } else {
@@ -268,8 +268,8 @@ bool ExecuteSql(frmMain &window)
             } else {
                 // Typed transaction control runs bare: a BEGIN before a COMMIT
                 // would leave the transaction open that the user meant to end.
-                const bool control = Ora::ClassifyTransactionControl(statement.execution)
-                                     != Ora::TransactionControl::None;
+                const bool control = Engine::ClassifyTransactionControl(statement.execution)
+                                     != Engine::TransactionControl::None;
                 if (!control && !DB::InTransaction() && !DB::ConnectionLost()) {
                     // A begin that fails leaves the statement to say why.
                     try {
@@ -282,8 +282,8 @@ bool ExecuteSql(frmMain &window)
                 if (AbortRequested) {
                     // Esc while the transaction began: the statement never starts.
                     AbortRequested = false;
-                    Common::LastError::set(
-                        {Ora::ErrCancelled, Ora::CancelledDescription(), Ora::LayerSource()});
+                    Common::LastError::set({Engine::ErrCancelled, Engine::CancelledDescription(),
+                                            Engine::LayerSource()});
                 } else {
                     start = QDateTime::currentDateTime();
                     // A statement that turns out to return rows (WITH, VALUES,
@@ -296,9 +296,9 @@ bool ExecuteSql(frmMain &window)
 
             if (failed) {
                 const Common::ErrorInfo error = Common::LastError::get();
-                if (error.number == Ora::ErrConnectionLost) {
+                if (error.number == Engine::ErrConnectionLost) {
                     reportLostConnection(window, error, workBefore);
-                } else if (error.number == Ora::ErrTransactionRolledBack) {
+                } else if (error.number == Engine::ErrTransactionRolledBack) {
                     // The database undid the whole transaction: nothing is left
                     // to commit, and the user is told what went.
                     window.staMsg->showMessage(workBefore ? error.description + WorkRolledBackNote
@@ -331,7 +331,7 @@ bool ExecuteSql(frmMain &window)
         }
     } catch (const Common::RuntimeError &error) {
         result = false;
-        if (error.number() == Ora::ErrConnectionLost) {
+        if (error.number() == Engine::ErrConnectionLost) {
             // Found while the rows were read: the rows so far stay.
             window.lvwWindow->show();
             window.Label1->hide();

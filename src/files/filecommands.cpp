@@ -8,10 +8,10 @@
 #include "common/errors.h"
 #include "common/waitcursor.h"
 #include "connections/pendingwork.h"
+#include "engine/errors.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
-#include "oracle/oraerrors.h"
 
 #include <QFileInfo>
 #include <QStatusBar>
@@ -89,7 +89,7 @@ void endTransaction(frmMain &window, bool commit)
             DB::RollbackTransaction();
     } catch (const Common::RuntimeError &error) {
         window.staMsg->showMessage(error.description());
-        if (error.number() == Ora::ErrConnectionLost
+        if (error.number() == Engine::ErrConnectionLost
             && Connections::ReportLostConnection(&window, true))
             window.staMsg->showMessage(QStringLiteral("接続し直しました。"));
         // Otherwise the work is still pending: the user may try again.

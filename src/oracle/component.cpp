@@ -1,9 +1,9 @@
 #include "oracle/component.h"
 
-#include "oracle/connection.h"
-#include "oracle/oraerrors.h"
-#include "oracle/rowsink.h"
-#include "oracle/servers.h"
+#include "engine/connection.h"
+#include "engine/errors.h"
+#include "engine/rowsink.h"
+#include "engine/servers.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -15,14 +15,16 @@ namespace Ora {
 std::shared_ptr<Session> CreateObject(const QString &progId)
 {
     if (progId.compare(QLatin1String(SessionProgId), Qt::CaseInsensitive) != 0)
-        Raise(ErrCannotCreateObject,
-              QStringLiteral("Cannot create an object for the identifier \"%1\".").arg(progId),
-              LayerSource());
+        Engine::Raise(
+            Engine::ErrCannotCreateObject,
+            QStringLiteral("Cannot create an object for the identifier \"%1\".").arg(progId),
+            Engine::LayerSource());
     if (QSqlDatabase::drivers().isEmpty())
-        Raise(ErrCannotCreateObject,
-              QStringLiteral("No database driver is installed (the Qt SQL driver plugins are "
-                             "missing)."),
-              LayerSource());
+        Engine::Raise(
+            Engine::ErrCannotCreateObject,
+            QStringLiteral("No database driver is installed (the Qt SQL driver plugins are "
+                           "missing)."),
+            Engine::LayerSource());
     return std::make_shared<Session>();
 }
 
@@ -33,26 +35,26 @@ void SplitConnectString(const QString &connectString, QString *userId, QString *
     *password = slash < 0 ? QString() : connectString.mid(slash + 1);
 }
 
-static ServerEntry ResolveServer(const QString &serverName)
+static Engine::ServerEntry ResolveServer(const QString &serverName)
 {
-    if (std::optional<ServerEntry> entry = FindServer(serverName))
+    if (std::optional<Engine::ServerEntry> entry = Engine::FindServer(serverName))
         return *entry;
     const QString name = serverName.trimmed();
     if (QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI")))
-        return ServerEntry{name, QStringLiteral("QOCI"), name, {}, -1, {},
-                           {},   DefaultConnectTimeout};
-    const QString path = ServersFilePath();
+        return Engine::ServerEntry{name, QStringLiteral("QOCI"),       name, {}, -1, {},
+                                   {},   Engine::DefaultConnectTimeout};
+    const QString path = Engine::ServersFilePath();
     const QString why = QFile::exists(path)
                             ? QStringLiteral("%1 has no section [%2]").arg(path, name)
                             : QStringLiteral("the server list %1 is missing").arg(path);
-    Raise(ErrServerNotResolved,
-          QStringLiteral("Cannot resolve the server name \"%1\": %2.").arg(name, why),
-          LayerSource());
+    Engine::Raise(Engine::ErrServerNotResolved,
+                  QStringLiteral("Cannot resolve the server name \"%1\": %2.").arg(name, why),
+                  Engine::LayerSource());
 }
 
 Session::~Session()
 {
-    for (const std::shared_ptr<Connection> &connection : mConnections)
+    for (const std::shared_ptr<Engine::Connection> &connection : mConnections)
         connection->stopQuery();
 }
 
@@ -63,27 +65,27 @@ Session::OpenDatabase(const QString &serverName, const QString &connectString, q
     QString userId;
     QString password;
     SplitConnectString(connectString, &userId, &password);
-    const ServerEntry server = ResolveServer(serverName);
-    auto connection = std::make_shared<Connection>(server, userId, password);
+    const Engine::ServerEntry server = ResolveServer(serverName);
+    auto connection = std::make_shared<Engine::Connection>(server, userId, password);
     mConnections.push_back(connection);
     return std::make_shared<Database>(connection);
 }
 
 void Session::BeginTrans()
 {
-    for (const std::shared_ptr<Connection> &connection : mConnections)
+    for (const std::shared_ptr<Engine::Connection> &connection : mConnections)
         connection->beginTransaction();
 }
 
 void Session::ResetTrans()
 {
-    for (const std::shared_ptr<Connection> &connection : mConnections)
+    for (const std::shared_ptr<Engine::Connection> &connection : mConnections)
         connection->rollbackTransaction();
 }
 
 void Session::CommitTrans()
 {
-    for (const std::shared_ptr<Connection> &connection : mConnections)
+    for (const std::shared_ptr<Engine::Connection> &connection : mConnections)
         connection->commitTransaction();
 }
 
@@ -105,7 +107,7 @@ bool Session::isLost() const
                        [](const auto &connection) { return connection->isLost(); });
 }
 
-Database::Database(std::shared_ptr<Connection> connection)
+Database::Database(std::shared_ptr<Engine::Connection> connection)
     : mConnection(std::move(connection))
 {}
 
@@ -120,7 +122,7 @@ std::shared_ptr<Dynaset> Database::DbCreateDynaset(const QString &sql, qint32 op
 
 qint32 Database::ExecuteSQL(const QString &sql)
 {
-    const ConnectionCore::Outcome outcome = mConnection->execute(sql);
+    const Engine::ConnectionCore::Outcome outcome = mConnection->execute(sql);
     // Rows it returns (INSERT ... RETURNING) are read to their end, a row for
     // each row processed: a statement stopped before it would be undone.
     qint32 rows = 0;
@@ -132,7 +134,7 @@ qint32 Database::ExecuteSQL(const QString &sql)
 
 std::shared_ptr<Dynaset> Database::ExecuteReturningRows(const QString &sql, qint32 options)
 {
-    const ConnectionCore::Outcome outcome = mConnection->execute(sql);
+    const Engine::ConnectionCore::Outcome outcome = mConnection->execute(sql);
     if (!outcome.ticket)
         return {};
     auto dynaset
@@ -150,12 +152,13 @@ Field::Field(const QString &name, const QVariant &value, bool hasRow)
 QVariant Field::value() const
 {
     if (!mHasRow)
-        Raise(ErrNoCurrentRow, QStringLiteral("No current row: the dynaset is past its last row."),
-              LayerSource());
+        Engine::Raise(Engine::ErrNoCurrentRow,
+                      QStringLiteral("No current row: the dynaset is past its last row."),
+                      Engine::LayerSource());
     return mValue;
 }
 
-Dynaset::Dynaset(std::shared_ptr<Connection> connection,
+Dynaset::Dynaset(std::shared_ptr<Engine::Connection> connection,
                  quint64 ticket,
                  const QStringList &columnNames,
                  qint32 options)
@@ -212,7 +215,7 @@ void Dynaset::moveNext()
         SettleCellValue(value, keep);
 }
 
-qsizetype Dynaset::readRows(RowSink &sink,
+qsizetype Dynaset::readRows(Engine::RowSink &sink,
                             qsizetype maxRows,
                             bool *cancelled,
                             const std::function<void()> &meanwhile)

@@ -13,12 +13,15 @@
 /// identifier, the databases it opens, their dynasets and fields. Exactly the calls
 /// the program makes, implemented on Qt SQL. Objects are shared references:
 /// releasing the last reference is what closes a connection. Every failing call
-/// raises Common::RuntimeError (numbers in oraerrors.h).
+/// raises Common::RuntimeError (numbers in engine/errors.h).
+namespace Engine {
+class Connection;
+class RowSink;
+} // namespace Engine
+
 namespace Ora {
 
-class Connection;
 class Database;
-class RowSink;
 class Dynaset;
 class Session;
 
@@ -63,14 +66,14 @@ public:
 private:
     // The session keeps its connections until it is released, as a transaction
     // of the session may outlive a released database object.
-    std::vector<std::shared_ptr<Connection>> mConnections;
+    std::vector<std::shared_ptr<Engine::Connection>> mConnections;
 };
 
 /// One open database.
 class Database
 {
 public:
-    explicit Database(std::shared_ptr<Connection> connection);
+    explicit Database(std::shared_ptr<Engine::Connection> connection);
 
     /// Runs a query and returns a dynaset on its first row.
     std::shared_ptr<Dynaset> DbCreateDynaset(const QString &sql, qint32 options);
@@ -81,7 +84,7 @@ public:
     std::shared_ptr<Dynaset> ExecuteReturningRows(const QString &sql, qint32 options);
 
 private:
-    std::shared_ptr<Connection> mConnection;
+    std::shared_ptr<Engine::Connection> mConnection;
 };
 
 /// One column of the dynaset's current row.
@@ -110,7 +113,7 @@ enum DynasetOption {
 class Dynaset
 {
 public:
-    Dynaset(std::shared_ptr<Connection> connection,
+    Dynaset(std::shared_ptr<Engine::Connection> connection,
             quint64 ticket,
             const QStringList &columnNames,
             qint32 options);
@@ -136,13 +139,13 @@ public:
     /// is at its end. Raises when a row cannot be read, after handing on the
     /// rows before it.
     /// Meanwhile, when given, runs on the calling thread while the rows are read.
-    qsizetype readRows(RowSink &sink,
+    qsizetype readRows(Engine::RowSink &sink,
                        qsizetype maxRows,
                        bool *cancelled,
                        const std::function<void()> &meanwhile = {});
 
 private:
-    std::shared_ptr<Connection> mConnection;
+    std::shared_ptr<Engine::Connection> mConnection;
     quint64 mTicket;
     QStringList mColumnNames;
     qint32 mOptions;

@@ -1,8 +1,8 @@
 #include "oracle/db.h"
 
-#include "oracle/oraerrors.h"
-#include "oracle/servers.h"
-#include "oracle/sqlthread.h"
+#include "engine/errors.h"
+#include "engine/servers.h"
+#include "engine/sqlthread.h"
 
 #include <QCoreApplication>
 #include <QScopeGuard>
@@ -23,7 +23,7 @@ static std::function<void()> stateListener;
 static void ReleaseCurrentSession()
 {
     currentSession.reset();
-    Ora::SqlThread::waitForReleased(std::chrono::seconds(Ora::DefaultConnectTimeout + 5));
+    Engine::SqlThread::waitForReleased(std::chrono::seconds(Engine::DefaultConnectTimeout + 5));
 }
 
 // Tells the listener once the routine it guards has ended, whichever way.
@@ -111,7 +111,7 @@ void ConnectDatabase(const QString &userId, const QString &password, const QStri
 {
     const auto notify = NotifyAtEnd();
     Common::LastError::clear();
-    Ora::ResumeOnError([&] {
+    Engine::ResumeOnError([&] {
         oo4o &session = CurrentSession();
         session.SetUserId(userId);
         session.SetPassWord(password);
@@ -131,7 +131,7 @@ std::shared_ptr<Ora::Dynaset> OpenDynaset(const QString &sql, qint32 options)
     const auto notify = NotifyAtEnd();
     Common::LastError::clear();
     std::shared_ptr<Ora::Dynaset> dynaset;
-    Ora::ResumeOnError([&] { dynaset = CurrentSession().oraGetExecute(sql, options); });
+    Engine::ResumeOnError([&] { dynaset = CurrentSession().oraGetExecute(sql, options); });
     return dynaset;
 }
 

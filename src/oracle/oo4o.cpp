@@ -1,12 +1,12 @@
 #include "oracle/oo4o.h"
 
-#include "oracle/oraerrors.h"
+#include "engine/errors.h"
 
 [[noreturn]] static void RaiseNoObject(const QString &what)
 {
-    Ora::Raise(Ora::ErrObjectNotSet,
-               QStringLiteral("Not connected: there is no %1 object.").arg(what),
-               Ora::LayerSource());
+    Engine::Raise(Engine::ErrObjectNotSet,
+                  QStringLiteral("Not connected: there is no %1 object.").arg(what),
+                  Engine::LayerSource());
 }
 
 void oo4o::oraDBOpen()
@@ -14,10 +14,10 @@ void oo4o::oraDBOpen()
     Common::LastError::clear();
     std::shared_ptr<Ora::Session> session;
     std::shared_ptr<Ora::Database> database;
-    Ora::ResumeOnError([&] { session = Ora::CreateObject(QLatin1String(Ora::SessionProgId)); });
+    Engine::ResumeOnError([&] { session = Ora::CreateObject(QLatin1String(Ora::SessionProgId)); });
     // Nothing is added to the credentials: empty ones give "/".
     const QString connectString = mUserId + QLatin1Char('/') + mPassword;
-    Ora::ResumeOnError([&] {
+    Engine::ResumeOnError([&] {
         if (!session)
             RaiseNoObject(QStringLiteral("session"));
         database = session->OpenDatabase(mServerName, connectString, 0);
@@ -56,7 +56,7 @@ static Result OnDatabase(const std::shared_ptr<Ora::Database> &database, Call ca
 {
     Result result{};
     Common::LastError::clear();
-    Ora::ResumeOnError([&] {
+    Engine::ResumeOnError([&] {
         if (!database)
             RaiseNoObject(QStringLiteral("database"));
         result = call(*database);

@@ -4,7 +4,7 @@
 #include "convert/converter.h"
 #include "convert/frmvb.h"
 #include "convert/placement.h"
-#include "oracle/sqlconnectionname.h"
+#include "engine/sqlconnectionname.h"
 #include "settings/settingsstore.h"
 
 #include <QAction>
@@ -325,7 +325,7 @@ void tst_Convert::plsqlRebuildsSourceInPostgres()
     if (qEnvironmentVariableIsEmpty("KORVANE_TEST_PG_USER"))
         QFAIL("The PostgreSQL test environment is missing: run the tests through "
               "scripts/with-postgres.");
-    const Ora::SqlConnectionName name;
+    const Engine::SqlConnectionName name;
     QSqlDatabase db = testPostgres(name.name());
     QVERIFY2(db.open(), qPrintable(db.lastError().text()));
     QSqlQuery query(db);

@@ -618,7 +618,7 @@ void tst_Run::terminatedSession()
     run("select pg_backend_pid()");
     const QString pid = mWindow->resultModel()->index(0, 0).data().toString();
     {
-        Ora::SqlConnectionName name;
+        Engine::SqlConnectionName name;
         QSqlDatabase killer = testPostgres(name.name());
         QVERIFY(killer.open());
         QSqlQuery(killer).exec("SELECT pg_terminate_backend(" + pid + ")");

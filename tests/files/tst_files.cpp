@@ -4,11 +4,11 @@
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
+#include "engine/sqlconnectionname.h"
 #include "files/filecommands.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
-#include "oracle/sqlconnectionname.h"
 
 #include <QAction>
 #include <QApplication>
@@ -359,7 +359,7 @@ void tst_Files::refusedCommitKeepsWorkPending()
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
     SQLEdit::HasConnected = true;
     {
-        Ora::SqlConnectionName name;
+        Engine::SqlConnectionName name;
         QSqlDatabase reader = QSqlDatabase::addDatabase("QSQLITE", name.name());
         reader.setDatabaseName(path("lite.db"));
         QVERIFY(reader.open());

@@ -14,7 +14,7 @@
 #include "fuzzinput.h"
 
 #include "common/textcodec.h"
-#include "oracle/servers.h"
+#include "engine/servers.h"
 #include "settings/privateprofile.h"
 
 #include <QList>
@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(PrivateProfile::toInt(read, -7) == -7, "a missing key gives the default");
     }
 
-    if (const std::optional<Ora::ServerEntry> server = Ora::FindServerInText(text, section)) {
+    if (const std::optional<Engine::ServerEntry> server = Engine::FindServerInText(text, section)) {
         FUZZ_CHECK(server->name.compare(section.trimmed(), Qt::CaseInsensitive) == 0,
                    "the server entry found is the one asked for");
         FUZZ_CHECK(server->driver == server->driver.toUpper()

@@ -18,8 +18,8 @@
 
 #include "common/common.h"
 #include "common/textcodec.h"
+#include "engine/transactioncontrol.h"
 #include "exec/statement.h"
-#include "oracle/transactioncontrol.h"
 
 #include <QRegularExpression>
 
@@ -69,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(prepared.execution.count(QLatin1Char('\t')) == text.count(QLatin1Char('\t')),
                "every tab is sent as typed");
 
-    Ora::ClassifyTransactionControl(text);
-    FUZZ_CHECK(Ora::ClassifyTransactionControl(QStringLiteral("select ") + text)
-                   == Ora::TransactionControl::None,
+    Engine::ClassifyTransactionControl(text);
+    FUZZ_CHECK(Engine::ClassifyTransactionControl(QStringLiteral("select ") + text)
+                   == Engine::TransactionControl::None,
                "only the first words decide");
 
     const bool query = prepared.classification.left(6).toLatin1().toLower() == "select";

@@ -1,14 +1,14 @@
 #include "common/errors.h"
+#include "engine/errors.h"
+#include "engine/rowsink.h"
+#include "engine/servers.h"
+#include "engine/sqlconnectionname.h"
+#include "engine/sqlthread.h"
+#include "engine/transactioncontrol.h"
 #include "exec/cellvalue.h"
 #include "oracle/component.h"
 #include "oracle/db.h"
 #include "oracle/oo4o.h"
-#include "oracle/oraerrors.h"
-#include "oracle/rowsink.h"
-#include "oracle/servers.h"
-#include "oracle/sqlconnectionname.h"
-#include "oracle/sqlthread.h"
-#include "oracle/transactioncontrol.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -154,7 +154,7 @@ void tst_Oracle::initTestCase()
     mOdbcDsn = qEnvironmentVariable("KORVANE_TEST_ODBC_DSN");
     mPgCtl = qEnvironmentVariable("KORVANE_TEST_PG_CTL");
 
-    QFile servers(Ora::ServersFilePath());
+    QFile servers(Engine::ServersFilePath());
     QVERIFY(servers.open(QIODevice::WriteOnly));
     // TWICE has two sections, of which the first counts; NOWAIT is LITE without
     // waiting for locks. ODBCSTR reaches the ODBC data source through a connection string.
@@ -217,7 +217,7 @@ void tst_Oracle::cleanup()
 // Runs one statement through a connection of the test's own, apart from the layer.
 bool tst_Oracle::observe(const QString &server, const QString &sql, int *count) const
 {
-    Ora::SqlConnectionName name;
+    Engine::SqlConnectionName name;
     QSqlDatabase db;
     if (server == QLatin1String("LITE")) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
@@ -268,7 +268,7 @@ void tst_Oracle::errorNumbers_data()
     QTest::newRow("sqlstate with letters") << "QPSQL"
                                            << "42P01" << 6844177;
     QTest::newRow("postgres without state") << "QPSQL"
-                                            << "" << int(Ora::ErrDatabase);
+                                            << "" << int(Engine::ErrDatabase);
     QTest::newRow("sqlite") << "QSQLITE"
                             << "1" << 1;
     QTest::newRow("sqlite extended") << "QSQLITE"
@@ -276,7 +276,7 @@ void tst_Oracle::errorNumbers_data()
     QTest::newRow("odbc") << "QODBC"
                           << "1" << 1;
     QTest::newRow("odbc without code") << "QODBC"
-                                       << "" << int(Ora::ErrDatabase);
+                                       << "" << int(Engine::ErrDatabase);
     QTest::newRow("oracle") << "QOCI"
                             << "942" << 942;
 }
@@ -289,7 +289,7 @@ void tst_Oracle::errorNumbers()
 
     const QSqlError error(QStringLiteral("driver text"), QStringLiteral("database text\n"),
                           QSqlError::StatementError, code);
-    const Common::ErrorInfo info = Ora::ErrorFrom(driver, error);
+    const Common::ErrorInfo info = Engine::ErrorFrom(driver, error);
     QCOMPARE(info.number, number);
     QCOMPARE(info.description, QStringLiteral("database text"));
     QCOMPARE(info.source, driver);
@@ -351,10 +351,10 @@ void tst_Oracle::loginUserId()
     QFETCH(QString, typed);
     QFETCH(QString, expected);
 
-    const std::optional<Ora::ServerEntry> server = Ora::FindServerInText(
+    const std::optional<Engine::ServerEntry> server = Engine::FindServerInText(
         QStringLiteral("[S]\nDRIVER=%1\nUSERCASE=%2\n").arg(driver, userCase), QStringLiteral("S"));
     QVERIFY(server);
-    const std::optional<QString> userId = Ora::LoginUserId(*server, typed);
+    const std::optional<QString> userId = Engine::LoginUserId(*server, typed);
     QCOMPARE(userId.has_value(), !expected.isNull());
     if (userId)
         QCOMPARE(*userId, expected);
@@ -368,7 +368,7 @@ void tst_Oracle::firstStart()
     const QString serversPath = home.filePath(QStringLiteral("SERVERS.ini"));
     const QString demoPath = home.filePath(QStringLiteral("demo.db"));
 
-    QVERIFY(Ora::CreateServersFileIfMissing());
+    QVERIFY(Engine::CreateServersFileIfMissing());
     QFile servers(serversPath);
     QVERIFY(servers.open(QIODevice::ReadOnly));
     QVERIFY(servers.readAll().contains("\r\n[DEMO]\r\nDRIVER=QSQLITE\r\nDATABASE=demo.db\r\n"));
@@ -402,14 +402,14 @@ void tst_Oracle::firstStart()
     // a demo.db with changed rows when only SERVERS.ini went missing.
     QVERIFY(QFile::remove(serversPath));
     {
-        Ora::SqlConnectionName name;
+        Engine::SqlConnectionName name;
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
         db.setDatabaseName(demoPath);
         QVERIFY(db.open());
         QVERIFY(QSqlQuery(db).exec(QStringLiteral("DELETE FROM EMPLOYEES")));
         db.close();
     }
-    QVERIFY(Ora::CreateServersFileIfMissing());
+    QVERIFY(Engine::CreateServersFileIfMissing());
     QVERIFY(QFile::exists(serversPath));
     connect(QStringLiteral("DEMO"));
     dynaset = DB::OpenDynaset(QStringLiteral("SELECT * FROM EMPLOYEES"), 0);
@@ -420,7 +420,7 @@ void tst_Oracle::firstStart()
     QVERIFY(servers.open(QIODevice::WriteOnly));
     servers.write("[MINE]\r\nDRIVER=QSQLITE\r\n");
     servers.close();
-    QVERIFY(Ora::CreateServersFileIfMissing());
+    QVERIFY(Engine::CreateServersFileIfMissing());
     QVERIFY(servers.open(QIODevice::ReadOnly));
     QCOMPARE(servers.readAll(), QByteArray("[MINE]\r\nDRIVER=QSQLITE\r\n"));
     servers.close();
@@ -430,7 +430,7 @@ void tst_Oracle::firstStart()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     qputenv("KORVANE_HOME", (blocker.fileName() + QStringLiteral("/sub")).toUtf8());
-    QVERIFY(!Ora::CreateServersFileIfMissing());
+    QVERIFY(!Engine::CreateServersFileIfMissing());
 }
 
 void tst_Oracle::serverNames()
@@ -443,7 +443,7 @@ void tst_Oracle::serverNames()
     session.oraDBOpen();
     QVERIFY(Common::LastError::isSet());
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI"))) {
-        QCOMPARE(Common::LastError::get().number, int(Ora::ErrServerNotResolved));
+        QCOMPARE(Common::LastError::get().number, int(Engine::ErrServerNotResolved));
         QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("\"nosuch_db\"")),
                  qPrintable(ErrorText()));
     }
@@ -451,7 +451,7 @@ void tst_Oracle::serverNames()
 
     session.SetServerName(QStringLiteral("NODRIVER"));
     session.oraDBOpen();
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrCannotCreateObject));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrCannotCreateObject));
     QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("QNOSUCH")),
              qPrintable(ErrorText()));
 
@@ -489,10 +489,10 @@ void tst_Oracle::sessionStates()
     QCOMPARE(session.oraCommit(), 0);
     QCOMPARE(session.oraRollback(), 0);
     QVERIFY(!session.oraGetExecute(QStringLiteral("SELECT 1"), 0));
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrObjectNotSet));
     Common::LastError::clear();
     QCOMPARE(session.oraExecute(QStringLiteral("DELETE FROM t_lite")), 0);
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrObjectNotSet));
     session.oraDBClose();
     QCOMPARE(session.state(), oo4o::State::Closed);
     QCOMPARE(session.GetUserId(), QStringLiteral("scott"));
@@ -550,9 +550,9 @@ void tst_Oracle::dbRoutines()
     // With no connection the routines that resume on error record it.
     DB::DisconnectDatabase();
     DB::ExecuteStatement(QStringLiteral("DELETE FROM t_lite"));
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrObjectNotSet));
     QVERIFY(!DB::OpenDynaset(QStringLiteral("SELECT 1"), 0));
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrObjectNotSet));
 }
 
 static void AddServerRows()
@@ -694,7 +694,7 @@ void tst_Oracle::failedCommitKeepsTransaction()
     VERIFY_NO_ERROR();
 
     // A read transaction of another connection keeps the commit from writing.
-    Ora::SqlConnectionName name;
+    Engine::SqlConnectionName name;
     QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name.name());
     reader.setDatabaseName(QDir(mHome.path()).filePath(QStringLiteral("lite.db")));
     QVERIFY(reader.open());
@@ -771,7 +771,7 @@ void tst_Oracle::wrongPassword()
     DB::BeginTransaction(); // no connection: no transaction on any server
     QVERIFY(!DB::InTransaction());
     DB::ExecuteStatement(QStringLiteral("DELETE FROM ") + tableFor(server));
-    QCOMPARE(Common::LastError::get().number, int(Ora::ErrObjectNotSet));
+    QCOMPARE(Common::LastError::get().number, int(Engine::ErrObjectNotSet));
 }
 
 void tst_Oracle::userNames_data()
@@ -888,7 +888,7 @@ void tst_Oracle::dynasetFields()
     dynaset->moveNext();
     QVERIFY(dynaset->isEof());
     QCOMPARE(dynaset->fields().size(), 2);
-    QCOMPARE(ThrownNumber([&] { dynaset->fields().at(0).value(); }), int(Ora::ErrNoCurrentRow));
+    QCOMPARE(ThrownNumber([&] { dynaset->fields().at(0).value(); }), int(Engine::ErrNoCurrentRow));
 
     // Option 2 keeps trailing blanks.
     dynaset = DB::OpenDynaset(sql, Ora::KeepTrailingBlanks | 4 | 128);
@@ -940,7 +940,7 @@ void tst_Oracle::bulkReadMatchesRowByRow()
     // A value as the list shows it: drivers may hand on the same value as text
     // or as a number.
     auto describe = [](const QVariant &value) { return SQLEdit::FormatCellValue(value); };
-    struct Recorder : Ora::RowSink
+    struct Recorder : Engine::RowSink
     {
         std::function<QString(const QVariant &)> describe;
         QStringList cells;
@@ -1027,7 +1027,7 @@ void tst_Oracle::stoppedQuery()
     DB::CommitTransaction();
     QVERIFY2(step.restart() < stepLimitMs, "the commit waited for the query's remaining rows");
     QCOMPARE(countRows(server), 2);
-    QCOMPARE(ThrownNumber([&] { dynaset->moveNext(); }), int(Ora::ErrFetchOutOfSequence));
+    QCOMPARE(ThrownNumber([&] { dynaset->moveNext(); }), int(Engine::ErrFetchOutOfSequence));
     dynaset.reset();
 
     // Outside a transaction as well.
@@ -1078,9 +1078,9 @@ void tst_Oracle::lostConnection()
     // A commit or rollback fails every time, and never claims success; a
     // disconnect goes through, since the server has discarded the work.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        QCOMPARE(ThrownNumber([&] { odbc.oraCommit(); }), int(Ora::ErrConnectionLost));
-        QCOMPARE(ThrownNumber([] { DB::CommitTransaction(); }), int(Ora::ErrConnectionLost));
-        QCOMPARE(ThrownNumber([] { DB::RollbackTransaction(); }), int(Ora::ErrConnectionLost));
+        QCOMPARE(ThrownNumber([&] { odbc.oraCommit(); }), int(Engine::ErrConnectionLost));
+        QCOMPARE(ThrownNumber([] { DB::CommitTransaction(); }), int(Engine::ErrConnectionLost));
+        QCOMPARE(ThrownNumber([] { DB::RollbackTransaction(); }), int(Engine::ErrConnectionLost));
     }
     QVERIFY(DB::ConnectionLost() && !DB::UncommittedChanges());
     odbc.oraDBClose();
@@ -1103,7 +1103,7 @@ void tst_Oracle::lostConnection()
 
 void tst_Oracle::transactionControl_data()
 {
-    using Ora::TransactionControl;
+    using Engine::TransactionControl;
     QTest::addColumn<QString>("sql");
     QTest::addColumn<TransactionControl>("control");
     const QList<std::pair<const char *, TransactionControl>> rows = {
@@ -1129,14 +1129,14 @@ void tst_Oracle::transactionControl_data()
 void tst_Oracle::transactionControl()
 {
     QFETCH(QString, sql);
-    QFETCH(Ora::TransactionControl, control);
-    QCOMPARE(Ora::ClassifyTransactionControl(sql), control);
+    QFETCH(Engine::TransactionControl, control);
+    QCOMPARE(Engine::ClassifyTransactionControl(sql), control);
 }
 
 namespace {
 
 // A wait that gives up once asked to, or after a time that only a hang reaches.
-class GiveUpWait final : public Ora::StatementWait
+class GiveUpWait final : public Engine::StatementWait
 {
 public:
     explicit GiveUpWait(bool giveUp)
@@ -1144,7 +1144,7 @@ public:
     {
         mTimer.start();
     }
-    bool poll(const Ora::RunningStatement &) override
+    bool poll(const Engine::RunningStatement &) override
     {
         return mGiveUp || mTimer.elapsed() > 60000;
     }
@@ -1171,7 +1171,7 @@ void tst_Oracle::connectTimeout()
     QVERIFY(bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
     QVERIFY(listen(listener, 4) == 0);
     QVERIFY(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
-    QFile servers(Ora::ServersFilePath());
+    QFile servers(Engine::ServersFilePath());
     QVERIFY(servers.open(QIODevice::Append));
     servers.write(
         QStringLiteral("[HANG]\r\nDRIVER=QPSQL\r\nDATABASE=x\r\nHOST=127.0.0.1\r\n"
@@ -1181,11 +1181,11 @@ void tst_Oracle::connectTimeout()
             .arg(ntohs(address.sin_port))
             .toUtf8());
     servers.close();
-    QCOMPARE(Ora::FindServer(QStringLiteral("HANG"))->connectTimeout, 1);
-    QCOMPARE(Ora::FindServerInText(QStringLiteral("[A]\r\nCONNECT_TIMEOUT=soon\r\n"),
-                                   QStringLiteral("A"))
+    QCOMPARE(Engine::FindServer(QStringLiteral("HANG"))->connectTimeout, 1);
+    QCOMPARE(Engine::FindServerInText(QStringLiteral("[A]\r\nCONNECT_TIMEOUT=soon\r\n"),
+                                      QStringLiteral("A"))
                  ->connectTimeout,
-             Ora::DefaultConnectTimeout);
+             Engine::DefaultConnectTimeout);
 
     connect(QStringLiteral("LITE"));
     DB::BeginTransaction();
@@ -1194,11 +1194,11 @@ void tst_Oracle::connectTimeout()
     for (const auto &[server, giveUp] :
          {std::pair{"HANG", false}, std::pair{"HANGODBC", false}, std::pair{"HANG", true}}) {
         GiveUpWait wait(giveUp);
-        const Ora::ScopedStatementWait waiting(wait);
+        const Engine::ScopedStatementWait waiting(wait);
         DB::ConnectDatabase(QStringLiteral("x"), QStringLiteral("y"), QLatin1String(server));
         const Common::ErrorInfo error = Common::LastError::get();
         if (giveUp)
-            QCOMPARE(error.number, int(Ora::ErrConnectAbandoned));
+            QCOMPARE(error.number, int(Engine::ErrConnectAbandoned));
         else
             QVERIFY2(error.description.contains(QStringLiteral("timeout")),
                      qPrintable(ErrorText()));
@@ -1206,7 +1206,7 @@ void tst_Oracle::connectTimeout()
         QVERIFY(DB::UncommittedChanges());
     }
     // The connect given up ends in the background, within its timeout.
-    QVERIFY(Ora::SqlThread::waitForReleased(std::chrono::seconds(30)));
+    QVERIFY(Engine::SqlThread::waitForReleased(std::chrono::seconds(30)));
     DB::CommitTransaction();
     QCOMPARE(countRows(QStringLiteral("LITE")), 1);
 }

@@ -19,7 +19,7 @@
 ///   integer (SQLite result codes, Oracle ORA numbers, ODBC native codes, which
 ///   psqlODBC sets to 1 for every statement error).
 /// - no usable code (a lost connection, a refused login on QPSQL): ErrDatabase.
-namespace Ora {
+namespace Engine {
 
 enum ErrorNumber {
     ErrObjectNotSet = 91,            ///< a call on an empty session or database object
@@ -61,4 +61,4 @@ void ResumeOnError(Step &&step)
     }
 }
 
-} // namespace Ora
+} // namespace Engine

@@ -1,14 +1,14 @@
-#include "oracle/servers.h"
+#include "engine/servers.h"
 
 #include "common/appdir.h"
 #include "common/textcodec.h"
-#include "oracle/sqlconnectionname.h"
+#include "engine/sqlconnectionname.h"
 
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-namespace Ora {
+namespace Engine {
 
 static const char ServersFileName[] = "SERVERS.ini";
 static const char DemoFileName[] = "demo.db";
@@ -200,4 +200,4 @@ bool CreateServersFileIfMissing()
     return Common::WriteTextFile(serversPath, DefaultServersText());
 }
 
-} // namespace Ora
+} // namespace Engine

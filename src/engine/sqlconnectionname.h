@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace Ora {
+namespace Engine {
 
 /// A unique Qt SQL connection name that removes its connection when it goes out
 /// of scope. Declare it before any QSqlDatabase or QSqlQuery that uses the name,
@@ -31,4 +31,4 @@ private:
     QString mName;
 };
 
-} // namespace Ora
+} // namespace Engine

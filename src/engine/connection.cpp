@@ -1,8 +1,8 @@
-#include "oracle/connection.h"
+#include "engine/connection.h"
 
-#include "oracle/oraerrors.h"
+#include "engine/errors.h"
 
-namespace Ora {
+namespace Engine {
 
 Connection::Connection(const ServerEntry &server, const QString &userId, const QString &password)
     : mDriverName(server.driver)
@@ -120,4 +120,4 @@ void Connection::stopQuery()
     mThread->run([this] { mCore->stopQuery(); });
 }
 
-} // namespace Ora
+} // namespace Engine

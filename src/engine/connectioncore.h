@@ -1,9 +1,9 @@
 #pragma once
 
-#include "oracle/servers.h"
-#include "oracle/sqlconnectionname.h"
-#include "oracle/sqlthread.h"
-#include "oracle/transactioncontrol.h"
+#include "engine/servers.h"
+#include "engine/sqlconnectionname.h"
+#include "engine/sqlthread.h"
+#include "engine/transactioncontrol.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -18,7 +18,7 @@
 struct sqlite3;
 struct pg_cancel;
 
-namespace Ora {
+namespace Engine {
 
 class RowSink;
 
@@ -170,4 +170,4 @@ private:
     std::atomic<bool> mCancelRequested = false;
 };
 
-} // namespace Ora
+} // namespace Engine

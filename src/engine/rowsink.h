@@ -5,7 +5,7 @@
 #include <QStringView>
 #include <QVariant>
 
-namespace Ora {
+namespace Engine {
 
 /// Receives the rows of a query read in bulk, cell by cell in select-list
 /// order. It is called on the connection's own thread, never on the caller's,
@@ -30,4 +30,4 @@ public:
     virtual void addValue(const QVariant &value) = 0;
 };
 
-} // namespace Ora
+} // namespace Engine

@@ -2,7 +2,7 @@
 
 #include <QStringView>
 
-namespace Ora {
+namespace Engine {
 
 /// What a statement typed by the user does to the transaction, when it is one of
 /// the statements that control it. These run as typed: the program begins no
@@ -20,4 +20,4 @@ enum class TransactionControl {
 /// in any letter case.
 TransactionControl ClassifyTransactionControl(QStringView sql);
 
-} // namespace Ora
+} // namespace Engine

@@ -1,6 +1,6 @@
-#include "oracle/oraerrors.h"
+#include "engine/errors.h"
 
-namespace Ora {
+namespace Engine {
 
 QString LayerSource()
 {
@@ -56,4 +56,4 @@ void Raise(const QString &driverName, const QSqlError &error)
     throw Common::RuntimeError(ErrorFrom(driverName, error));
 }
 
-} // namespace Ora
+} // namespace Engine

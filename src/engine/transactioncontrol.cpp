@@ -1,8 +1,8 @@
-#include "oracle/transactioncontrol.h"
+#include "engine/transactioncontrol.h"
 
 #include <QString>
 
-namespace Ora {
+namespace Engine {
 namespace {
 
 // Walks over a statement word by word, skipping blanks and comments.
@@ -101,4 +101,4 @@ TransactionControl ClassifyTransactionControl(QStringView sql)
     return TransactionControl::None;
 }
 
-} // namespace Ora
+} // namespace Engine

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-namespace Ora {
+namespace Engine {
 
 /// What the thread that started a statement is told while it waits for it.
 struct RunningStatement
@@ -110,4 +110,4 @@ private:
     std::thread mThread;
 };
 
-} // namespace Ora
+} // namespace Engine

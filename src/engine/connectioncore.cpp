@@ -1,8 +1,8 @@
-#include "oracle/connectioncore.h"
+#include "engine/connectioncore.h"
 
 #include "common/appdir.h"
-#include "oracle/oraerrors.h"
-#include "oracle/rowsink.h"
+#include "engine/errors.h"
+#include "engine/rowsink.h"
 
 #include <QDir>
 #include <QSqlDriver>
@@ -14,7 +14,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
-namespace Ora {
+namespace Engine {
 
 static const char SavepointName[] = "korvane_statement";
 
@@ -960,4 +960,4 @@ void ConnectionCore::settleTransactionState(TransactionControl control)
         mPendingWork = false;
 }
 
-} // namespace Ora
+} // namespace Engine

@@ -22,7 +22,7 @@
 ///
 /// A user ID in double quotes ("MixedCase") goes as written, without the quotes, whatever
 /// USERCASE says, as PostgreSQL takes a quoted name; "" inside stands for one ".
-namespace Ora {
+namespace Engine {
 
 /// Seconds a connect may take when SERVERS.ini says nothing: an unreachable host
 /// then fails in good time rather than after the system's TCP timeout.
@@ -61,4 +61,4 @@ std::optional<ServerEntry> FindServerInText(const QString &text, const QString &
 /// SERVERS.ini exists afterwards; a folder that cannot be written gives false.
 bool CreateServersFileIfMissing();
 
-} // namespace Ora
+} // namespace Engine

@@ -1,11 +1,11 @@
-#include "oracle/sqlthread.h"
+#include "engine/sqlthread.h"
 
 #include <QScopeGuard>
 
 #include <chrono>
 #include <future>
 
-namespace Ora {
+namespace Engine {
 
 namespace {
 
@@ -217,4 +217,4 @@ bool SqlThread::waitForReleased(std::chrono::milliseconds timeout)
     return state.ended.wait_for(lock, timeout, [&state] { return state.count == 0; });
 }
 
-} // namespace Ora
+} // namespace Engine

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "oracle/connectioncore.h"
-#include "oracle/servers.h"
-#include "oracle/sqlthread.h"
+#include "engine/connectioncore.h"
+#include "engine/servers.h"
+#include "engine/sqlthread.h"
 
 #include <QStringList>
 #include <QVariantList>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-namespace Ora {
+namespace Engine {
 
 class RowSink;
 
@@ -62,4 +62,4 @@ private:
     std::unique_ptr<ConnectionCore> mCore; // made, used and destroyed on mThread
 };
 
-} // namespace Ora
+} // namespace Engine
