@@ -1,20 +1,29 @@
 #include "app/editcommands.h"
 
 #include "about/frmabout.h"
+#include "app/codewindow.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
+#include "app/maincontrols.h"
 #include "connections/frmdb.h"
-#include "convert/codewindow.h"
 #include "settings/frmproperty.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QStatusBar>
 
 namespace SQLEdit {
+namespace {
 
-bool RunEditCommand(frmMain &window, int index)
+// The dialogs open under the toolbar, at these buttons.
+constexpr int FromConnectionButton = 5;
+constexpr int FromPropertyButton = 17;
+
+} // namespace
+
+bool RunEditCommand(MainControls &ui, int index)
 {
-    QPlainTextEdit *editor = window.txtWindow;
+    QPlainTextEdit *editor = ui.txtWindow;
     QClipboard *clipboard = QGuiApplication::clipboard();
     const bool selected = editor->textCursor().hasSelection();
     switch (index) {
@@ -22,7 +31,7 @@ bool RunEditCommand(frmMain &window, int index)
         clipboard->clear();
         if (selected)
             clipboard->setText(SelectedEditorText(editor));
-        window.UpdateEditButtons();
+        ui.window->UpdateEditButtons();
         break;
     case 1:
         clipboard->clear();
@@ -30,23 +39,23 @@ bool RunEditCommand(frmMain &window, int index)
             clipboard->setText(SelectedEditorText(editor));
             editor->textCursor().removeSelectedText();
         }
-        window.UpdateEditButtons();
-        window.UpdateSaveButton();
+        ui.window->UpdateEditButtons();
+        ui.window->UpdateSaveButton();
         break;
     case 2:
         if (const QString text = clipboard->text(); !text.isEmpty())
             editor->insertPlainText(text);
-        window.UpdateEditButtons();
-        window.UpdateSaveButton();
+        ui.window->UpdateEditButtons();
+        ui.window->UpdateSaveButton();
         break;
     case 3:
         if (selected)
             editor->textCursor().removeSelectedText();
-        window.UpdateEditButtons();
-        window.UpdateSaveButton();
+        ui.window->UpdateEditButtons();
+        ui.window->UpdateSaveButton();
         break;
     case 5:
-        ConvertToCodeWindow(window);
+        ConvertToCodeWindow(ui);
         break;
     default:
         break;
@@ -54,22 +63,23 @@ bool RunEditCommand(frmMain &window, int index)
     return true;
 }
 
-bool RunSettingsCommand(frmMain &window, int index)
+bool RunSettingsCommand(MainControls &ui, int index)
 {
     if (index == 0) {
-        frmDB dialog(window);
+        frmDB dialog(ui.window, ui.dialogPlacement(FromConnectionButton));
+        QObject::connect(&dialog, &frmDB::confirmed, ui.staMsg, &QStatusBar::clearMessage);
         dialog.exec();
     } else if (index == 1) {
-        frmProperty dialog(window);
+        frmProperty dialog(ui.window, ui.dialogPlacement(FromPropertyButton));
         dialog.exec();
     }
     return true;
 }
 
-bool RunHelpCommand(frmMain &window, int index)
+bool RunHelpCommand(MainControls &ui, int index)
 {
     if (index == 1) {
-        frmAbout dialog(&window);
+        frmAbout dialog(ui.window);
         dialog.exec();
     }
     return true;

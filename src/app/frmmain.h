@@ -1,41 +1,28 @@
 #pragma once
 
-#include "app/editorbox.h"
+#include "app/maincontrols.h"
 #include "app/mainlayout.h"
+#include "exec/executionview.h"
 
 #include <QMainWindow>
 
-#include <array>
 #include <functional>
 #include <optional>
 
-class QAction;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QStatusBar;
-class QTableView;
-class QToolBar;
+class QKeyEvent;
 class SplitterDrag;
-class frmVb;
-
-namespace SQLEdit {
-class ResultModel;
-}
 
 /// The main window: menu bar, toolbar, SQL editor, splitter, result list, hint
-/// label and status bar. Controls keep their names as objectNames.
-class frmMain : public QMainWindow
+/// label and status bar. Its controls are its own: other code reaches them by
+/// their objectNames (tests, assistive technology) or, within app/, through the
+/// commands that the window runs with them.
+class frmMain : public QMainWindow, private SQLEdit::ExecutionView
 {
     Q_OBJECT
 
 public:
     /// Close requests: from the close box or system menu, or from the program.
     enum UnloadMode { UnloadFromUser = 0, UnloadFromCode = 1 };
-
-    static constexpr int ToolbarButtonCount = 18;
-    /// The two-state button that shows whether the code window is visible.
-    static constexpr int CodeWindowButton = 14;
 
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
@@ -53,33 +40,9 @@ public:
     /// command line's files).
     void OpenFiles(const QStringList &paths) { txtWindow_OLEDragDrop(paths); }
 
-    /// Toolbar button by its index from 1 (separators included), or nullptr.
-    QAction *toolbarButton(int index) const;
+    /// Where a dialog opened from toolbar button N goes (twips, frame included).
+    QPoint dialogPlacement(int button) const { return ui.dialogPlacement(button); }
 
-    // Controls, named as the rest of the program refers to them.
-    QToolBar *Toolbar = nullptr;
-    EditorBox *txtWindow = nullptr;
-    QWidget *imgSplitter = nullptr;
-    QWidget *picSplitter = nullptr;
-    QTableView *lvwWindow = nullptr;
-    QLabel *Label1 = nullptr;
-    QStatusBar *staMsg = nullptr;
-
-    QMenu *mnu_file = nullptr;
-    QMenu *mnu_edit = nullptr;
-    QMenu *mnu_view = nullptr;
-    QMenu *mnu_setting = nullptr;
-    QMenu *mnu_help = nullptr;
-    std::array<QAction *, 7> mnu_f{};
-    std::array<QAction *, 6> mnu_e{};
-    std::array<QAction *, 1> mnu_v{};
-    std::array<QAction *, 2> mnu_s{};
-    std::array<QAction *, 2> mnu_h{};
-
-    /// The rows and columns the result list shows.
-    SQLEdit::ResultModel *resultModel() const { return mResultModel; }
-    /// The code window, created hidden at load.
-    frmVb *codeWindow() const { return mVb; }
     /// Editor height in twips that the layout keeps (0 before the first layout).
     int editorHeight() const { return mEditorHeight.value_or(0); }
     bool initialConnectPending() const { return mInitialConnectPending; }
@@ -92,10 +55,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void createMenus();
-    void createToolbar();
-    void createControls();
+    // What running a statement needs of the window.
+    QString statementText() const override;
+    void setRunning(bool running) override;
+    bool isRunning() const override { return mRunning; }
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    void setHeaderVisible(bool visible) override;
+    SQLEdit::ResultModel &resultModel() override { return *ui.resultModel; }
+    QWidget *dialogParent() override { return this; }
+
     void connectEvents();
+    void watchControls();
 
     // The window's events, named as the rest of the program knows them.
     void mnu_file_Click();
@@ -121,13 +92,9 @@ private:
     void ArrangeControls();
     MainLayout::Input layoutInput() const;
 
-    QWidget *mClient = nullptr; // the client area between menu bar and window bottom
-    std::array<QAction *, ToolbarButtonCount + 1> mButtons{}; // [0] unused
-    frmVb *mVb = nullptr;
-    SQLEdit::ResultModel *mResultModel = nullptr;
-
-    QLabel *mTransactionMarker = nullptr; // uncommitted work, or a lost connection
+    MainControls ui;
     SplitterDrag *mSplitter = nullptr;
+    bool mRunning = false; // a statement runs: commands disabled, Esc stops it
     bool mEditorMouseDown = false;
     std::optional<int> mEditorHeight;
     bool mInitialConnectPending = true;

@@ -4,10 +4,6 @@
 
 namespace SQLEdit {
 
-bool AbortRequested = false;
-bool HasConnected = false;
-QString BaseCaption;
-
 bool InitGlobals()
 {
     AbortRequested = false;

@@ -1,7 +1,5 @@
 #include "connections/frmdb.h"
 
-#include "app/frmmain.h"
-#include "app/globals.h"
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -10,13 +8,13 @@
 #include "common/placeform.h"
 #include "common/waitcursor.h"
 #include "connections/connectionlist.h"
+#include "connections/connectionstate.h"
 #include "connections/pendingwork.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
 #include "oracle/oo4o.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -24,8 +22,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStatusBar>
-#include <QToolBar>
 
 using Common::TwipsToPixels;
 
@@ -34,7 +30,6 @@ namespace {
 constexpr int ClientWidth = 4410;
 constexpr int ClientHeight = 4530;
 constexpr int RecordRole = Qt::UserRole; // the whole record behind a list entry
-constexpr int PlacementGap = 250;        // below the main window's toolbar
 
 const QString Caption = QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ接続");
 const QString FailedText = QStringLiteral("Oracleへの接続を失敗しました。");
@@ -47,11 +42,11 @@ bool isFilled(const QString &text)
 
 } // namespace
 
-frmDB::frmDB(frmMain &owner)
-    : QDialog(&owner,
+frmDB::frmDB(QWidget *parent, QPoint placement)
+    : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint)
-    , mMain(owner)
+    , mPlacement(placement)
 {
     setObjectName(QStringLiteral("frmDB"));
     setWindowTitle(Caption);
@@ -162,10 +157,7 @@ void frmDB::Form_Load()
     txtInput[2]->setText(DB::CurrentServerName());
     chkInput[1]->setChecked(DB::CurrentIsInitial() == 1);
 
-    const QWidget *button5 = mMain.Toolbar->widgetForAction(mMain.toolbarButton(5));
-    Common::PlaceForm(this,
-                      Common::PixelsToTwips(mMain.y() + mMain.Toolbar->height()) + PlacementGap,
-                      Common::PixelsToTwips(mMain.x() + (button5 ? button5->x() : 0)));
+    Common::PlaceForm(this, mPlacement.y(), mPlacement.x());
     mListChanged = false;
 }
 
@@ -341,8 +333,15 @@ void frmDB::confirm()
     ConnectAndSaveList();
     if (!Common::LastError::isSet())
         SQLEdit::HasConnected = true;
-    mMain.staMsg->clearMessage();
+    emit confirmed();
     accept();
+}
+
+// The main window's caption names the connection in use.
+void frmDB::showCaption(const QString &caption)
+{
+    if (QWidget *owner = parentWidget())
+        owner->setWindowTitle(caption);
 }
 
 void frmDB::ConnectAndSaveList()
@@ -360,8 +359,7 @@ void frmDB::ConnectAndSaveList()
     }
     const bool connected = !Common::LastError::isSet();
     if (connected) {
-        mMain.setWindowTitle(
-            Connections::ConnectedCaption(SQLEdit::BaseCaption, userId, serverName));
+        showCaption(Connections::ConnectedCaption(SQLEdit::BaseCaption, userId, serverName));
         DB::SetCurrentUserId(userId);
         DB::SetCurrentPassword(password);
         DB::SetCurrentServerName(serverName);
@@ -374,7 +372,7 @@ void frmDB::ConnectAndSaveList()
         // A connection that was open stays open, with its work; without one the
         // caption and the current values say that nothing is connected.
         if (DB::CurrentSession().state() != oo4o::State::Open) {
-            mMain.setWindowTitle(SQLEdit::BaseCaption);
+            showCaption(SQLEdit::BaseCaption);
             DB::SetCurrentUserId(QString());
             DB::SetCurrentPassword(QString());
             DB::SetCurrentServerName(QString());

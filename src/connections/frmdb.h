@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 
 #include <array>
 
@@ -10,7 +11,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class frmMain;
 
 /// The connection dialog: the saved connections of DB.ini, the three boxes of
 /// the connection to use, and the commands to test it, connect with it (saving
@@ -24,7 +24,9 @@ class frmDB : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmDB(frmMain &owner);
+    /// A dialog of the parent window, placed with its frame's top-left corner
+    /// at the placement (twips) when it loads.
+    frmDB(QWidget *parent, QPoint placement);
 
     /// The DB.ini record behind the list entry in that row.
     QString entryRecord(int row) const;
@@ -38,6 +40,11 @@ public:
     std::array<QLineEdit *, 3> txtInput{};    ///< user ID, password, server name
     std::array<QCheckBox *, 2> chkInput{};    ///< add to the list, open at start-up
     std::array<QPushButton *, 4> cmdButton{}; ///< test, OK, cancel, delete
+
+signals:
+    /// OK connected (or tried to) and closes the dialog: the main window clears
+    /// its status text.
+    void confirmed();
 
 public slots:
     /// Cancel and the close box: the connection in use stays as it was (or, when
@@ -62,11 +69,12 @@ private:
     void testConnection();
     void confirm();
     void ConnectAndSaveList();
+    void showCaption(const QString &caption);
     void deleteEntry();
     bool inputsFilled() const;
     QString currentRecord() const;
 
-    frmMain &mMain;
+    QPoint mPlacement;
     bool mFillFromList = false;
     bool mListChanged = false;
     bool mListUnreadable = false; ///< DB.ini exists but could not be read

@@ -1,17 +1,18 @@
 #include "connections/initialconnection.h"
 
-#include "app/frmmain.h"
-#include "app/globals.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "connections/connectionlist.h"
+#include "connections/connectionstate.h"
 #include "connections/pendingwork.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
 
+#include <QWidget>
+
 namespace SQLEdit {
 
-bool OpenInitialConnection(frmMain &window)
+bool OpenInitialConnection(QWidget &window)
 {
     const QStringList lines = FileIO::ReadTextLines(Connections::ConnectionListPath());
     const std::optional<Connections::Entry> entry = Connections::FindInitialRecord(lines);

@@ -1,6 +1,6 @@
 #pragma once
 
-class frmMain;
+class QWidget;
 
 namespace SQLEdit {
 
@@ -9,6 +9,6 @@ namespace SQLEdit {
 /// and the program runs unconnected. Returns false whenever it runs to its end;
 /// raises Common::RuntimeError when DB.ini is missing or cannot be read, so that
 /// the caller tries again at its next activation.
-bool OpenInitialConnection(frmMain &window);
+bool OpenInitialConnection(QWidget &window);
 
 } // namespace SQLEdit

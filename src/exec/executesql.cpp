@@ -1,8 +1,5 @@
 #include "exec/executesql.h"
 
-#include "app/editorbox.h"
-#include "app/frmmain.h"
-#include "app/globals.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
 #include "connections/pendingwork.h"
@@ -11,6 +8,7 @@
 #include "engine/sqlthread.h"
 #include "engine/transactioncontrol.h"
 #include "exec/cellvalue.h"
+#include "exec/executionview.h"
 #include "exec/logs.h"
 #include "exec/resultmodel.h"
 #include "exec/statement.h"
@@ -20,12 +18,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QStatusBar>
-#include <QTableView>
-#include <QToolBar>
 
 #include <charconv>
 
@@ -41,25 +33,6 @@ const QString WorkRolledBackNote
 constexpr int SliceMilliseconds = 10;
 // Rows read in one go on the connection's thread: one block of the row store.
 constexpr qsizetype BatchRows = 4096;
-
-void setCommandsEnabled(frmMain &window, bool enabled)
-{
-    window.txtWindow->setEnabled(enabled);
-    for (QMenu *menu :
-         {window.mnu_file, window.mnu_edit, window.mnu_view, window.mnu_setting, window.mnu_help})
-        menu->menuAction()->setEnabled(enabled);
-    window.Toolbar->setEnabled(enabled);
-}
-
-// Shows that a statement runs and may be stopped with Esc: the commands are
-// disabled and the hint takes the result list's place.
-void showRunning(frmMain &window)
-{
-    window.setFocus();
-    setCommandsEnabled(window, false);
-    window.Label1->show();
-    window.lvwWindow->hide();
-}
 
 // Rows read on the connection's thread go into a store of their own, which the
 // fill then moves into the result list's store at once.
@@ -99,15 +72,15 @@ private:
 class ExecutionWait final : public Engine::StatementWait
 {
 public:
-    explicit ExecutionWait(frmMain &window)
-        : mWindow(window)
+    explicit ExecutionWait(ExecutionView &view)
+        : mView(view)
     {}
 
     bool poll(const Engine::RunningStatement &statement) override
     {
         if (!mShown) {
             mShown = true;
-            showRunning(mWindow);
+            mView.setRunning(true);
         }
         QCoreApplication::processEvents();
         // An Esc during a step that cannot stop (the transaction's begin) is
@@ -115,9 +88,9 @@ public:
         if (!AbortRequested || !statement.cancellable)
             return false;
         AbortRequested = false;
-        if (statement.cancelUndoesTransaction && UncommittedChanges()
+        if (statement.cancelUndoesTransaction && DB::UncommittedChanges()
             && !Common::Dialogs::instance().question(
-                &mWindow,
+                mView.dialogParent(),
                 QStringLiteral(
                     "実行中のSQLを中止すると、コミットしていない変更もすべて元に戻ります。"
                     "\r\n中止しますか？"),
@@ -127,20 +100,21 @@ public:
     }
 
 private:
-    frmMain &mWindow;
+    ExecutionView &mView;
     bool mShown = false;
 };
 
-void showRowCount(frmMain &window, qint32 count)
+void showRowCount(ExecutionView &view, qint32 count)
 {
-    window.staMsg->showMessage(QString::number(count) + QStringLiteral("件"));
+    view.setStatusText(QString::number(count) + QStringLiteral("件"));
 }
 
 // An error the user must see: a message box, and a record in the error log,
 // which may itself fail without stopping anything.
-void reportError(frmMain &window, const Common::ErrorInfo &error)
+void reportError(ExecutionView &view, const Common::ErrorInfo &error)
 {
-    Common::Dialogs::instance().message(&window, error.description + QStringLiteral("\r\n"),
+    Common::Dialogs::instance().message(view.dialogParent(),
+                                        error.description + QStringLiteral("\r\n"),
                                         QStringLiteral("Error"), Common::Dialogs::Icon::Critical);
     try {
         WriteErrorLog(error);
@@ -160,33 +134,31 @@ void writeSqlLog(const QString &statement)
 
 // The connection went away: said in the status bar, and the user may connect
 // again at once.
-void reportLostConnection(frmMain &window, const Common::ErrorInfo &error, bool workWasPending)
+void reportLostConnection(ExecutionView &view, const Common::ErrorInfo &error, bool workWasPending)
 {
-    window.staMsg->showMessage(error.description);
+    view.setStatusText(error.description);
     try {
         WriteErrorLog(error);
     } catch (const Common::RuntimeError &) {
     }
-    if (Connections::ReportLostConnection(&window, workWasPending))
-        window.staMsg->showMessage(QStringLiteral("接続し直しました。"));
+    if (Connections::ReportLostConnection(view.dialogParent(), workWasPending))
+        view.setStatusText(QStringLiteral("接続し直しました。"));
 }
 
 } // namespace
 
-bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
+bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
 {
-    ResultModel &model = *window.resultModel();
-    QHeaderView *header = window.lvwWindow->horizontalHeader();
+    ResultModel &model = view.resultModel();
     qsizetype count = 0;
     try {
-        header->show();
+        view.setHeaderVisible(true);
         model.clear();
         if (dynaset.isEof())
-            header->hide();
+            view.setHeaderVisible(false);
         else
             model.setColumns(dynaset.columnNames());
-        window.Label1->show();
-        window.lvwWindow->hide();
+        view.setRunning(true);
 
         RowStore &store = model.store();
         RowStore next;
@@ -194,7 +166,7 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
         while (!dynaset.isEof()) {
             if (!slice.isValid() || slice.elapsed() >= SliceMilliseconds) {
                 if (count > 0)
-                    showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
+                    showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
                 model.publishRows();
                 QCoreApplication::processEvents();
                 slice.start();
@@ -229,31 +201,27 @@ bool FillResultList(frmMain &window, Ora::Dynaset &dynaset)
         Common::LastError::set(error.info());
         model.publishRows();
         if (count > 0)
-            showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
+            showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
         return false;
     }
     model.publishRows();
     if (count > 0)
-        showRowCount(window, qint32(qMin<qsizetype>(count, INT_MAX)));
-    window.lvwWindow->show();
+        showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
     return true;
 }
 
-bool ExecuteSql(frmMain &window)
+bool ExecuteSql(ExecutionView &view)
 {
     bool result = true;
     std::shared_ptr<Ora::Dynaset> dynaset;
-    const bool workBefore = UncommittedChanges();
+    const bool workBefore = DB::UncommittedChanges();
     try {
-        QString text = SelectedEditorText(window.txtWindow);
-        if (text.isEmpty())
-            text = EditorText(window.txtWindow);
-        const StatementText statement = PrepareStatement(text);
+        const StatementText statement = PrepareStatement(view.statementText());
         AbortRequested = false; // an Esc from before this run stops nothing
-        ExecutionWait wait(window);
+        ExecutionWait wait(view);
         const Engine::ScopedStatementWait waiting(wait);
         if (statement.classification.isEmpty()) {
-            window.staMsg->clearMessage();
+            view.setStatusText(QString());
         } else {
             Common::LastError::clear();
             QDateTime start;
@@ -297,35 +265,31 @@ bool ExecuteSql(frmMain &window)
             if (failed) {
                 const Common::ErrorInfo error = Common::LastError::get();
                 if (error.number == Engine::ErrConnectionLost) {
-                    reportLostConnection(window, error, workBefore);
+                    reportLostConnection(view, error, workBefore);
                 } else if (error.number == Engine::ErrTransactionRolledBack) {
                     // The database undid the whole transaction: nothing is left
                     // to commit, and the user is told what went.
-                    window.staMsg->showMessage(workBefore ? error.description + WorkRolledBackNote
-                                                          : error.description);
+                    view.setStatusText(workBefore ? error.description + WorkRolledBackNote
+                                                  : error.description);
                 } else {
-                    window.staMsg->showMessage(error.description);
+                    view.setStatusText(error.description);
                 }
             } else {
                 writeSqlLog(statement.execution);
                 Common::LastError::clear();
                 if (!dynaset) {
-                    window.staMsg->showMessage(QStringLiteral("実行しました。"));
+                    view.setStatusText(QStringLiteral("実行しました。"));
                 } else {
-                    window.staMsg->clearMessage();
-                    window.setFocus();
-                    setCommandsEnabled(window, false);
-                    const bool filled = FillResultList(window, *dynaset);
+                    view.setStatusText(QString());
+                    const bool filled = FillResultList(view, *dynaset);
                     dynaset.reset(); // the query ends, and with it any savepoint of its own
-                    if (workBefore && !UncommittedChanges() && !DB::ConnectionLost())
-                        window.staMsg->showMessage(window.staMsg->currentMessage()
-                                                   + WorkRolledBackNote);
+                    if (workBefore && !DB::UncommittedChanges() && !DB::ConnectionLost())
+                        view.setStatusText(view.statusText() + WorkRolledBackNote);
                     if (!filled)
                         throw Common::RuntimeError(Common::LastError::get());
-                    setCommandsEnabled(window, true);
                 }
-                window.staMsg->showMessage(window.staMsg->currentMessage() + QLatin1Char('\t')
-                                           + FormatElapsedTime(start, end));
+                view.setStatusText(view.statusText() + QLatin1Char('\t')
+                                   + FormatElapsedTime(start, end));
                 QApplication::beep();
             }
         }
@@ -333,24 +297,19 @@ bool ExecuteSql(frmMain &window)
         result = false;
         if (error.number() == Engine::ErrConnectionLost) {
             // Found while the rows were read: the rows so far stay.
-            window.lvwWindow->show();
-            window.Label1->hide();
-            setCommandsEnabled(window, true);
-            reportLostConnection(window, error.info(), workBefore);
+            view.setRunning(false);
+            reportLostConnection(view, error.info(), workBefore);
         } else {
-            reportError(window, error.info());
+            reportError(view, error.info());
         }
     } catch (const std::exception &error) {
         result = false;
-        reportError(window, {Common::ErrInternal, QString::fromLocal8Bit(error.what()),
-                             QStringLiteral("Korvane")});
+        reportError(view, {Common::ErrInternal, QString::fromLocal8Bit(error.what()),
+                           QStringLiteral("Korvane")});
     }
 
     // Whichever way the run ended, the window is usable again.
-    window.lvwWindow->show();
-    window.Label1->hide();
-    setCommandsEnabled(window, true);
-    window.txtWindow->setFocus();
+    view.setRunning(false);
     dynaset.reset();
     DB::NotifyStateChanged();
     return result;

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 namespace SQLEdit {
+
+bool AbortRequested = false;
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");

@@ -9,6 +9,10 @@
 /// a query and other statements, the dynaset options and the elapsed-time text.
 namespace SQLEdit {
 
+/// Esc was pressed while a statement runs; the run and the row fill poll and
+/// clear it.
+extern bool AbortRequested;
+
 /// The two copies of the statement text that a run makes. Only the space U+0020
 /// is trimmed from their ends: the ideographic space U+3000 is text, and stays.
 struct StatementText

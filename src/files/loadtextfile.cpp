@@ -30,4 +30,11 @@ void LoadTextFile(const QString &path, QWidget *control)
     }
 }
 
+QString NotTextMessage(const QString &path)
+{
+    return QStringLiteral("%1\nは UTF-8 または Shift_JIS のテキストファイルではないため、"
+                          "読み込めません。")
+        .arg(path);
+}
+
 } // namespace FileIO

@@ -14,4 +14,7 @@ namespace FileIO {
 /// is added.
 void LoadTextFile(const QString &path, QWidget *control);
 
+/// What the user is told about a file that is neither UTF-8 nor Shift_JIS text.
+QString NotTextMessage(const QString &path);
+
 } // namespace FileIO

@@ -1,6 +1,5 @@
 #include "settings/frmproperty.h"
 
-#include "app/frmmain.h"
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/fonts.h"
@@ -8,7 +7,6 @@
 #include "settings/propertyrules.h"
 #include "settings/settingsstore.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -18,7 +16,6 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolBar>
 
 #include <algorithm>
 #include <functional>
@@ -30,8 +27,6 @@ namespace {
 
 constexpr int ClientWidth = 6600;
 constexpr int ClientHeight = 6180;
-constexpr int PlacementGap = 250; // below the main window's toolbar
-constexpr int PlacementButton = 17;
 
 const QString Caption = QStringLiteral("ﾌﾟﾛﾊﾟﾃｨ");
 
@@ -122,11 +117,11 @@ QLabel *addLabel(std::array<QLabel *, 6> &labels, int index, const char *text, Q
 
 } // namespace
 
-frmProperty::frmProperty(frmMain &owner)
-    : QDialog(&owner,
+frmProperty::frmProperty(QWidget *parent, QPoint placement)
+    : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint)
-    , mMain(owner)
+    , mPlacement(placement)
 {
     setObjectName(QStringLiteral("frmProperty"));
     setWindowTitle(Caption);
@@ -368,10 +363,7 @@ void frmProperty::Form_Load()
         chkInput1[n]->setChecked(state == 1);
     }
 
-    const QWidget *button = mMain.Toolbar->widgetForAction(mMain.toolbarButton(PlacementButton));
-    Common::PlaceForm(this,
-                      Common::PixelsToTwips(mMain.y() + mMain.Toolbar->height()) + PlacementGap,
-                      Common::PixelsToTwips(mMain.x() + (button ? button->x() : 0)));
+    Common::PlaceForm(this, mPlacement.y(), mPlacement.x());
     sTab->setCurrentIndex(0);
 
     applyFieldState();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 
 #include <array>
 #include <span>
@@ -13,7 +14,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class frmMain;
 
 /// The properties dialog: every setting of the settings store on three pages,
 /// filled from the store when it opens. OK writes all of them back and saves
@@ -27,7 +27,9 @@ public:
     /// The option groups, in the order their settings are loaded.
     enum Group { Mode, Pause, Format, Become, Field, DataPause, Space, GroupCount };
 
-    explicit frmProperty(frmMain &owner);
+    /// A dialog of the parent window, placed with its frame's top-left corner
+    /// at the placement (twips) when it loads.
+    frmProperty(QWidget *parent, QPoint placement);
 
     /// The value the group gives its setting at OK: the tag of its selected option.
     QString pendingValue(Group group) const { return mPending[group]; }
@@ -76,7 +78,7 @@ private:
     /// The group an option belongs to, or -1 for any other control.
     int groupOf(const QObject *control) const;
 
-    frmMain &mMain;
+    QPoint mPlacement;
     std::array<QString, GroupCount> mPending;
     bool OtherSeparatorMouseDown = false;
     bool EncloseMouseDown = false;

@@ -1,4 +1,4 @@
-#include "convert/codewindow.h"
+#include "app/codewindow.h"
 
 #include "app/editorbox.h"
 #include "app/frmmain.h"
@@ -16,10 +16,10 @@ using Common::PixelsToTwips;
 namespace SQLEdit {
 namespace {
 
-void setShownState(frmMain &window, bool shown)
+void setShownState(MainControls &ui, bool shown)
 {
-    window.mnu_v[0]->setChecked(shown);
-    window.toolbarButton(frmMain::CodeWindowButton)->setChecked(shown);
+    ui.mnu_v[0]->setChecked(shown);
+    ui.toolbarButton(MainControls::CodeWindowButton)->setChecked(shown);
 }
 
 CodeWindowPosition placeBeside(const frmMain &window, const frmVb &codeWindow)
@@ -37,57 +37,57 @@ CodeWindowPosition placeBeside(const frmMain &window, const frmVb &codeWindow)
     return CodeWindowPlacement(in);
 }
 
-void returnFocus(frmMain &window)
+void returnFocus(MainControls &ui)
 {
-    window.activateWindow();
+    ui.window->activateWindow();
 }
 
 } // namespace
 
-bool ToggleCodeWindow(frmMain &window, int index)
+bool ToggleCodeWindow(MainControls &ui, int index)
 {
-    frmVb *codeWindow = window.codeWindow();
+    frmVb *codeWindow = ui.codeWindow;
     if (!codeWindow)
         return true;
-    const CodeWindowPosition position = placeBeside(window, *codeWindow);
+    const CodeWindowPosition position = placeBeside(*ui.window, *codeWindow);
     if (index != 0)
         return true;
 
-    if (window.mnu_v[0]->isChecked()) {
-        window.mnu_v[0]->setChecked(false);
+    if (ui.mnu_v[0]->isChecked()) {
+        ui.mnu_v[0]->setChecked(false);
         codeWindow->hide();
-        window.toolbarButton(frmMain::CodeWindowButton)->setChecked(false);
+        ui.toolbarButton(MainControls::CodeWindowButton)->setChecked(false);
     } else {
-        window.mnu_v[0]->setChecked(true);
+        ui.mnu_v[0]->setChecked(true);
         Common::PlaceForm(codeWindow, position.top, position.left);
         codeWindow->show();
-        window.toolbarButton(frmMain::CodeWindowButton)->setChecked(true);
-        returnFocus(window);
+        ui.toolbarButton(MainControls::CodeWindowButton)->setChecked(true);
+        returnFocus(ui);
     }
     return true;
 }
 
-void ConvertToCodeWindow(frmMain &window)
+void ConvertToCodeWindow(MainControls &ui)
 {
-    frmVb *codeWindow = window.codeWindow();
+    frmVb *codeWindow = ui.codeWindow;
     if (!codeWindow)
         return;
     codeWindow->show();
-    setShownState(window, true);
-    const CodeWindowPosition position = placeBeside(window, *codeWindow);
+    setShownState(ui, true);
+    const CodeWindowPosition position = placeBeside(*ui.window, *codeWindow);
     Common::PlaceForm(codeWindow, position.top, position.left);
 
-    const QPlainTextEdit *editor = window.txtWindow;
+    const QPlainTextEdit *editor = ui.txtWindow;
     const QString source
         = editor->textCursor().hasSelection() ? SelectedEditorText(editor) : EditorText(editor);
     codeWindow->txtWindow->setPlainText(ConvertSql(source, CurrentConvertSettings()));
 
-    returnFocus(window);
+    returnFocus(ui);
 }
 
-void CodeWindowClosed(frmMain &window)
+void CodeWindowClosed(MainControls &ui)
 {
-    setShownState(window, false);
+    setShownState(ui, false);
 }
 
 } // namespace SQLEdit

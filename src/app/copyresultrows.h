@@ -1,6 +1,6 @@
 #pragma once
 
-class frmMain;
+struct MainControls;
 
 namespace SQLEdit {
 
@@ -8,6 +8,6 @@ namespace SQLEdit {
 /// as the copy settings say (read at each call), and reports in the status bar
 /// how many rows were copied. With nothing to copy the clipboard is left empty
 /// and the status bar unchanged. Returns true.
-bool CopyResultRows(frmMain &window);
+bool CopyResultRows(MainControls &ui);
 
 } // namespace SQLEdit

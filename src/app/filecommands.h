@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QString>
-
-class frmMain;
+struct MainControls;
 
 namespace SQLEdit {
 
@@ -13,9 +11,6 @@ namespace SQLEdit {
 ///
 /// Opening stays silent when the file cannot be read, but says so when it is not
 /// text; a save that fails says which file and why, and the old file stays whole.
-bool RunFileCommand(frmMain &window, int index);
-
-/// What the user is told about a file that is neither UTF-8 nor Shift_JIS text.
-QString NotTextMessage(const QString &path);
+bool RunFileCommand(MainControls &ui, int index);
 
 } // namespace SQLEdit

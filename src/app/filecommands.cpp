@@ -1,4 +1,4 @@
-#include "files/filecommands.h"
+#include "app/filecommands.h"
 
 #include "app/editorbox.h"
 #include "app/frmmain.h"
@@ -23,33 +23,33 @@ const QString FileFilter = QStringLiteral("SQLﾌｧｲﾙ (*.sql *.txt)");
 const QString OpenTitle = QStringLiteral("ファイルを開く");
 const QString SaveTitle = QStringLiteral("ファイルを保存する");
 
-void openFile(frmMain &window)
+void openFile(MainControls &ui)
 {
     using Common::Dialogs;
-    const QString path = Dialogs::instance().openFileName(&window, OpenTitle,
+    const QString path = Dialogs::instance().openFileName(ui.window, OpenTitle,
                                                           Common::DocumentsDirectory(), FileFilter);
     if (path.isEmpty())
         return;
     try {
         Common::WaitCursor wait;
-        FileIO::LoadTextFile(path, window.txtWindow);
+        FileIO::LoadTextFile(path, ui.txtWindow);
     } catch (const Common::RuntimeError &error) {
         // A file that vanished or cannot be read ends the command quietly; one
         // that is not text is said to be so rather than shown as garbage.
         if (error.number() == Common::ErrBadFileFormat)
-            Dialogs::instance().message(&window, NotTextMessage(path), OpenTitle,
+            Dialogs::instance().message(ui.window, FileIO::NotTextMessage(path), OpenTitle,
                                         Dialogs::Icon::Warning);
         return;
     }
-    window.UpdateEditButtons();
-    window.UpdateSaveButton();
+    ui.window->UpdateEditButtons();
+    ui.window->UpdateSaveButton();
 }
 
-void saveFile(frmMain &window)
+void saveFile(MainControls &ui)
 {
     using Common::Dialogs;
     const QString chosen = Dialogs::instance().saveFileName(
-        &window, SaveTitle, Common::DocumentsDirectory(), FileFilter);
+        ui.window, SaveTitle, Common::DocumentsDirectory(), FileFilter);
     if (chosen.isEmpty())
         return;
     // The chooser asked about the name as typed; a file under the extended name
@@ -57,29 +57,30 @@ void saveFile(frmMain &window)
     const QString path = FileIO::SqlFileName(chosen);
     if (path != chosen && QFileInfo::exists(path)
         && !Dialogs::instance().question(
-            &window, QStringLiteral("%1 は既に存在します。\n上書きしますか?").arg(path),
+            ui.window, QStringLiteral("%1 は既に存在します。\n上書きしますか?").arg(path),
             SaveTitle)) {
         return;
     }
 
-    QString text = SelectedEditorText(window.txtWindow);
+    QString text = SelectedEditorText(ui.txtWindow);
     if (text.isEmpty())
-        text = EditorText(window.txtWindow);
+        text = EditorText(ui.txtWindow);
     try {
         FileIO::WriteTextToFile(text, path);
     } catch (const Common::RuntimeError &error) {
-        Dialogs::instance().message(&window,
+        Dialogs::instance().message(ui.window,
                                     QStringLiteral("ファイルを保存できませんでした。\n%1\n%2")
                                         .arg(path, error.description()),
                                     SaveTitle, Dialogs::Icon::Critical);
     }
 }
 
-void endTransaction(frmMain &window, bool commit)
+void endTransaction(MainControls &ui, bool commit)
 {
     // On a lost connection the command fails every time, so that nothing ever
     // claims to have committed work the server has discarded.
-    if (!DB::ConnectionLost() && (!DB::InTransaction() || !HasConnected || !UncommittedChanges()))
+    if (!DB::ConnectionLost()
+        && (!DB::InTransaction() || !HasConnected || !DB::UncommittedChanges()))
         return;
     try {
         const Connections::LiveWait wait;
@@ -88,41 +89,34 @@ void endTransaction(frmMain &window, bool commit)
         else
             DB::RollbackTransaction();
     } catch (const Common::RuntimeError &error) {
-        window.staMsg->showMessage(error.description());
+        ui.staMsg->showMessage(error.description());
         if (error.number() == Engine::ErrConnectionLost
-            && Connections::ReportLostConnection(&window, true))
-            window.staMsg->showMessage(QStringLiteral("接続し直しました。"));
+            && Connections::ReportLostConnection(ui.window, true))
+            ui.staMsg->showMessage(QStringLiteral("接続し直しました。"));
         // Otherwise the work is still pending: the user may try again.
         return;
     }
-    window.staMsg->showMessage(commit ? QStringLiteral("コミットしました。")
-                                      : QStringLiteral("ロールバックしました。"));
+    ui.staMsg->showMessage(commit ? QStringLiteral("コミットしました。")
+                                  : QStringLiteral("ロールバックしました。"));
 }
 
 } // namespace
 
-QString NotTextMessage(const QString &path)
-{
-    return QStringLiteral("%1\nは UTF-8 または Shift_JIS のテキストファイルではないため、"
-                          "読み込めません。")
-        .arg(path);
-}
-
-bool RunFileCommand(frmMain &window, int index)
+bool RunFileCommand(MainControls &ui, int index)
 {
     switch (index) {
     case 0:
-        openFile(window);
+        openFile(ui);
         break;
     case 1:
-        saveFile(window);
+        saveFile(ui);
         break;
     case 3:
     case 4:
-        endTransaction(window, index == 3);
+        endTransaction(ui, index == 3);
         break;
     case 6:
-        window.unloadFromCode();
+        ui.window->unloadFromCode();
         break;
     default:
         break;

@@ -1,6 +1,6 @@
-#include "exec/copyresultrows.h"
+#include "app/copyresultrows.h"
 
-#include "app/frmmain.h"
+#include "app/maincontrols.h"
 #include "exec/copyrows.h"
 #include "exec/resultmodel.h"
 
@@ -12,17 +12,17 @@
 
 namespace SQLEdit {
 
-bool CopyResultRows(frmMain &window)
+bool CopyResultRows(MainControls &ui)
 {
     const CopyFormat format = CopyFormat::fromSettings();
     // The selection's ranges, not its list of rows: selecting every row is one
     // range however many rows there are.
     const std::vector<RowRange> rows
-        = SelectedRowRanges(window.lvwWindow->selectionModel()->selection());
+        = SelectedRowRanges(ui.lvwWindow->selectionModel()->selection());
     qsizetype count = 0;
     for (const RowRange &range : rows)
         count += range.count();
-    const QString text = CopyRowsText(window.resultModel()->store(), rows, format);
+    const QString text = CopyRowsText(ui.resultModel->store(), rows, format);
 
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
@@ -31,8 +31,8 @@ bool CopyResultRows(frmMain &window)
     // Success is told only when the clipboard holds the text now.
     const QString copied = clipboard->text();
     if (!copied.isEmpty() && copied == text) {
-        window.staMsg->showMessage(QStringLiteral("コピーが完了しました。 (")
-                                   + QString::number(count) + QStringLiteral("件)"));
+        ui.staMsg->showMessage(QStringLiteral("コピーが完了しました。 (") + QString::number(count)
+                               + QStringLiteral("件)"));
     }
     return true;
 }

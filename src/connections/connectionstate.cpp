@@ -1,0 +1,8 @@
+#include "connections/connectionstate.h"
+
+namespace SQLEdit {
+
+bool HasConnected = false;
+QString BaseCaption;
+
+} // namespace SQLEdit
