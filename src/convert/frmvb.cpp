@@ -3,19 +3,36 @@
 #include "common/common.h"
 #include "common/fonts.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
 namespace {
+
 constexpr int DesignClientWidth = 4680;
 constexpr int DesignClientHeight = 3195;
+
+// A plain widget shows to assistive technology as a part of a window; the code
+// window is a window of its own, with its title as its name.
+QAccessibleInterface *codeWindowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("frmVb") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 frmVb::frmVb(QWidget *owner)
     : QWidget(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
+    static const bool accessibleAsWindow = [] {
+        QAccessible::installFactory(codeWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleAsWindow);
     setObjectName(QStringLiteral("frmVb"));
     setWindowTitle(QStringLiteral("編集用ｳｨﾝﾄﾞｳ"));
     txtWindow = new QPlainTextEdit(this);

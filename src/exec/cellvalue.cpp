@@ -9,7 +9,7 @@ namespace SQLEdit {
 QString FormatCellValue(const QVariant &value)
 {
     if (value.isNull())
-        return QStringLiteral("<NULL>");
+        return NullText.toString();
     switch (value.typeId()) {
     case QMetaType::QString:
         return value.toString();

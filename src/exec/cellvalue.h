@@ -5,6 +5,9 @@
 
 namespace SQLEdit {
 
+/// The text that a NULL shows in the result list and in copied rows.
+inline constexpr QStringView NullText = u"<NULL>";
+
 /// A field's value as the result list shows it: "<NULL>" for SQL NULL; dates as
 /// "yyyy/MM/dd" and date-times as "yyyy/MM/dd HH:mm:ss"; binary data as "0x"
 /// and two hexadecimal digits a byte; everything else in its plain text form.

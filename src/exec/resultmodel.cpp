@@ -1,5 +1,7 @@
 #include "exec/resultmodel.h"
 
+#include "exec/cellvalue.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -125,7 +127,7 @@ const RowStore::Block &RowStore::blockOf(qsizetype row, qsizetype *index) const
 QStringView RowStore::cell(qsizetype row, int column) const
 {
     if (isNull(row, column))
-        return u"<NULL>";
+        return NullText;
     qsizetype index = 0;
     const Block &block = blockOf(row, &index);
     index += column;

@@ -16,9 +16,6 @@ namespace SQLEdit {
 class RowStore
 {
 public:
-    /// The text a NULL cell shows.
-    static QString nullText() { return QStringLiteral("<NULL>"); }
-
     void clear(int columnCount = 0);
     int columnCount() const { return mColumnCount; }
     qsizetype rowCount() const { return mRowCount; }
