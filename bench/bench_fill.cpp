@@ -204,6 +204,8 @@ int main(int argc, char **argv)
     list->selectAll();
     QCoreApplication::processEvents();
     const qint64 select = timer.elapsed();
+    window.activateWindow();
+    list->setFocus();
 
     std::printf("median: fill %.3f s, reference %.3f s, ratio %.2f\n", median(ours), median(theirs),
                 median(ratios));
