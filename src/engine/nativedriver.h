@@ -43,7 +43,7 @@ public:
                           const QString &password);
     /// Takes what the driver needs of the connection just opened.
     virtual void attach(const QSqlDatabase &db);
-    /// The connection to the server is broken.
+    /// The connection to the server is known to be broken.
     virtual bool connectionLost() const { return false; }
 
     // Cancel.
@@ -94,8 +94,9 @@ public:
 
     /// Hands up to maxRows next rows of a forward-only query to the sink straight
     /// from the driver's own statement, and returns how many. At the end of the
-    /// rows *more becomes false, and a failure to read is put in *error. Nothing
-    /// where the driver has no such reading: the rows then go through QSqlQuery.
+    /// rows *more becomes false, and a failure to read is put in *error. A cancel
+    /// reaches it through cancel() alone. std::nullopt where the driver has no such
+    /// reading: the rows then go through QSqlQuery and sendRow().
     virtual std::optional<qsizetype> readRows(QSqlQuery &query,
                                               int columnCount,
                                               RowSink &sink,

@@ -136,18 +136,12 @@ public:
         return mConnection && PQstatus(mConnection) == CONNECTION_BAD;
     }
 
-    void cancel(void *) override { stopStreaming(); }
+    void cancel(void *) override { requestCancel(); }
 
-    void stopStreaming() override
-    {
-        // Without a cancel request the server goes on sending every remaining row,
-        // and finishing the query would have to read them all. A request that fails
-        // to arrive only means that finishing reads the rest.
-        if (mCancel) {
-            char message[256];
-            PQcancel(mCancel.get(), message, sizeof message);
-        }
-    }
+    // Without a cancel request the server goes on sending every remaining row,
+    // and finishing the query would have to read them all. A request that fails
+    // to arrive only means that finishing reads the rest.
+    void stopStreaming() override { requestCancel(); }
 
     bool usesSavepoints() const override { return true; }
 
@@ -186,6 +180,16 @@ public:
     }
 
 private:
+    // libpq sends the request over a connection of its own; the cancel object is
+    // only read, so this may run on any thread.
+    void requestCancel() const
+    {
+        if (mCancel) {
+            char message[256];
+            PQcancel(mCancel.get(), message, sizeof message);
+        }
+    }
+
     PGconn *mConnection = nullptr; // QPSQL's, open as long as this driver is used
     std::unique_ptr<PGcancel, CancelDeleter> mCancel;
 };

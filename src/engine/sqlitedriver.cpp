@@ -25,6 +25,8 @@ public:
                   const QString &password) override
     {
         NativeDriver::setLogin(db, server, userId, password);
+        // A relative file name is one in the program's data folder; an empty name,
+        // :memory: and file: URIs go to SQLite as they are.
         const QString &file = server.database;
         if (!file.isEmpty() && file != QLatin1String(":memory:")
             && !file.startsWith(QLatin1String("file:")) && !QDir::isAbsolutePath(file))
