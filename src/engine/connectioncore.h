@@ -15,11 +15,9 @@
 #include <mutex>
 #include <optional>
 
-struct sqlite3;
-struct pg_cancel;
-
 namespace Engine {
 
+class NativeDriver;
 class RowSink;
 
 /// One open database connection under the component objects: statements,
@@ -68,7 +66,7 @@ public:
     bool isLost() const { return mLost; }
     /// A cancel while rows are read would end the whole transaction (psqlODBC
     /// rolls it back when a fetch fails).
-    bool cancelWhileReadingEndsTransaction() const { return mInTransaction && mOdbcBackendPid > 0; }
+    bool cancelWhileReadingEndsTransaction() const;
 
     /// What a statement run by execute gave back.
     struct Outcome
@@ -113,9 +111,8 @@ private:
     [[noreturn]] void raiseLost();
     [[noreturn]] void raiseCancelled();
     void checkNotLost();
-    void *queryOdbcStatement() const;
+    void *queryStatement() const;
     bool usesSavepoints() const;
-    bool preparesFirst(const QString &sql) const;
     bool run(QSqlQuery &query, const QString &sql);
     bool runQuiet(const QString &sql);
     Outcome start(const QString &sql, TransactionControl control, bool changesData);
@@ -124,13 +121,9 @@ private:
     bool releaseSavepoint(bool rollBack);
     void endCancellableStep();
     void readAhead();
-    qsizetype readSqliteRows(RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *more);
     void endQuery(QueryEnd how);
-    void cancelServerStatement();
-    bool connectionBroken() const;
     void settleTransactionState(TransactionControl control);
     void settleReadOnlyTransaction();
-    void cancelOdbcFetch();
 
     SqlConnectionName mName;
     QString mDriverName;
@@ -152,21 +145,17 @@ private:
     std::optional<QVariantList> mAhead; // the next row, read ahead
     QSqlError mAheadError;              // or the error that reading it gave
 
+    // The driver's own side: made with the connection and never replaced, as
+    // cancel() reaches it from another thread.
+    const std::unique_ptr<NativeDriver> mDriver;
+
     // What cancel() reaches from another thread, guarded by mCancelMutex: the
-    // native handles, and whether a statement runs now.
+    // statement handle a cancel goes through, and whether a statement runs now.
     std::mutex mCancelMutex;
-    sqlite3 *mSqlite = nullptr;
-    std::unique_ptr<pg_cancel, void (*)(pg_cancel *)> mPgCancel;
-    void *mOdbcStatement = nullptr;
+    void *mStatement = nullptr;
     bool mRunning = false;
     bool mCancelReachesServer = false;
     bool mReadingRows = false;
-    // ODBC to PostgreSQL: the backend and the login a cancel during a fetch uses.
-    qint64 mOdbcBackendPid = 0;
-    struct
-    {
-        QString databaseName, userName, password, options;
-    } mOdbcLogin;
     std::atomic<bool> mCancelRequested = false;
 };
 

@@ -30,4 +30,8 @@ public:
     virtual void addValue(const QVariant &value) = 0;
 };
 
+/// Hands a value as the driver gave it to the sink, the trailing blanks of a
+/// text removed unless they are kept.
+void SendValue(RowSink &sink, const QVariant &value, bool keepTrailingBlanks);
+
 } // namespace Engine
