@@ -3,12 +3,9 @@
 #include "engine/sqlconnectionname.h"
 #include "testfiles.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTest>
-#include <QWidget>
 
 /// The test PostgreSQL server that scripts/with-postgres starts, as its
 /// environment describes it.
@@ -66,13 +63,4 @@ inline int testCountRows(const QString &folder, const QString &server, const QSt
     }
     db.close();
     return count;
-}
-
-/// Shows a window and makes it the active one, offscreen as under a window system.
-inline bool activateWindow(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    QApplication::setActiveWindow(window);
-    return QTest::qWaitForWindowActive(window);
 }

@@ -1,4 +1,5 @@
 #include "../fakedialogs.h"
+#include "../mainwindow.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "app/sqledit.h"
@@ -24,10 +25,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
-
-int runMainLayoutTests(int argc, char **argv);
-int runCommandTests(int argc, char **argv);
-int runCommandLineTests(int argc, char **argv);
 
 /// The main window as a user meets it: composition, start-up, activation and closing.
 class tst_App : public QObject
@@ -116,33 +113,35 @@ void tst_App::menusHoldEveryItemInOrder()
     for (int i = 0; i < 5; ++i)
         QCOMPARE(top[i]->text(), captions[i]);
 
-    auto texts = [](auto &items) {
+    // The items of each menu by their names, "mnu_f(0)" and on.
+    auto texts = [&w](const char *items) {
         QStringList list;
-        for (QAction *a : items)
+        for (QAction *a : TestWindow::menuItems(w, items))
             list << (a->isSeparator() ? QString("-") : a->text());
         return list;
     };
-    QCOMPARE(texts(w.mnu_f),
+    QCOMPARE(texts("mnu_f"),
              QStringList({"開く", "SQLを保存", "-", "ｺﾐｯﾄ", "ﾛｰﾙﾊﾞｯｸ", "-", "終了"}));
-    QCOMPARE(texts(w.mnu_e),
+    QCOMPARE(texts("mnu_e"),
              QStringList({"ｺﾋﾟｰ", "切り取り", "貼り付け", "削除", "-", "編集用ｳｨﾝﾄﾞｳへ"}));
-    QCOMPARE(texts(w.mnu_v), QStringList({"編集用ｳｨﾝﾄﾞｳ"}));
-    QCOMPARE(texts(w.mnu_s), QStringList({"DB接続", "ﾌﾟﾛﾊﾟﾃｨ"}));
-    QCOMPARE(texts(w.mnu_h), QStringList({"ﾍﾙﾌﾟ", "ﾊﾞｰｼﾞｮﾝ情報"}));
-    const QList<QAction *> fileActions = w.mnu_file->actions(); // arrays are the menus' own items
-    QCOMPARE(QList<QAction *>(w.mnu_f.begin(), w.mnu_f.end()), fileActions);
+    QCOMPARE(texts("mnu_v"), QStringList({"編集用ｳｨﾝﾄﾞｳ"}));
+    QCOMPARE(texts("mnu_s"), QStringList({"DB接続", "ﾌﾟﾛﾊﾟﾃｨ"}));
+    QCOMPARE(texts("mnu_h"), QStringList({"ﾍﾙﾌﾟ", "ﾊﾞｰｼﾞｮﾝ情報"}));
+    // The named items are the menu's own, in its order.
+    QCOMPARE(TestWindow::menuItems(w, "mnu_f"), TestWindow::menu(w, "mnu_file")->actions());
 
-    QCOMPARE(w.mnu_e[0]->shortcut(), QKeySequence("Ctrl+C"));
-    QCOMPARE(w.mnu_e[1]->shortcut(), QKeySequence("Ctrl+X"));
-    QCOMPARE(w.mnu_e[2]->shortcut(), QKeySequence("Ctrl+V"));
-    QCOMPARE(w.mnu_e[3]->shortcut(), QKeySequence("Ctrl+D"));
-    QVERIFY(w.mnu_e[5]->shortcut().isEmpty());
+    QCOMPARE(TestWindow::menuItem(w, "mnu_e", 0)->shortcut(), QKeySequence("Ctrl+C"));
+    QCOMPARE(TestWindow::menuItem(w, "mnu_e", 1)->shortcut(), QKeySequence("Ctrl+X"));
+    QCOMPARE(TestWindow::menuItem(w, "mnu_e", 2)->shortcut(), QKeySequence("Ctrl+V"));
+    QCOMPARE(TestWindow::menuItem(w, "mnu_e", 3)->shortcut(), QKeySequence("Ctrl+D"));
+    QVERIFY(TestWindow::menuItem(w, "mnu_e", 5)->shortcut().isEmpty());
 }
 
 void tst_App::toolbarHasEighteenPositions()
 {
     frmMain w;
-    QCOMPARE(w.Toolbar->actions().size(), 18);
+    const QList<QAction *> buttons = TestWindow::toolbar(w)->actions();
+    QCOMPARE(buttons.size(), 18);
     const QStringList keys{"imgOpen",     "imgSave", "-",           "imgDB",     "imgCommit",
                            "imgRollback", "-",       "imgCopy",     "imgCut",    "imgPut",
                            "imgDelete",   "-",       "imgGoWindow", "imgWindow", "-",
@@ -166,21 +165,19 @@ void tst_App::toolbarHasEighteenPositions()
                            "",
                            "ﾊﾞｰｼﾞｮﾝ情報"};
     for (int index = 1; index <= 18; ++index) {
-        QAction *button = w.toolbarButton(index);
-        QCOMPARE(button, w.Toolbar->actions().at(index - 1));
+        QAction *button = buttons.at(index - 1);
         if (keys[index - 1] == "-") {
             QVERIFY2(button->isSeparator(), qPrintable(QString::number(index)));
             continue;
         }
         QCOMPARE(button->objectName(), keys[index - 1]);
+        QCOMPARE(w.findChild<QAction *>(keys[index - 1]), button); // the one of that name
         QCOMPARE(button->toolTip(), tips[index - 1]);
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
         QCOMPARE(button->isCheckable(), index == 14);
     }
-    QVERIFY(!w.toolbarButton(0));
-    QVERIFY(!w.toolbarButton(19));
-    QVERIFY(!w.toolbarButton(14)->isChecked());
+    QVERIFY(!TestWindow::toolbarButton(w, 14)->isChecked());
 }
 
 void tst_App::imagesAreSixteenPixelsSquareAndTwiceThat()
@@ -208,33 +205,34 @@ void tst_App::imagesAreSixteenPixelsSquareAndTwiceThat()
 void tst_App::controlsAtLoad()
 {
     frmMain w;
-    QVERIFY(w.Label1->isHidden());
-    QCOMPARE(w.Label1->text(), QString("[ESC]キーを押すと処理を中断できます。"));
-    QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
-    QCOMPARE(w.Label1->font().families().first(), QString("ＭＳ Ｐゴシック"));
-    QCOMPARE(w.Label1->font().pointSizeF(), 6.75);
-    QCOMPARE(w.txtWindow->font().families().first(), QString("ＭＳ 明朝"));
-    QVERIFY(w.txtWindow->font().families().contains("IPAMincho"));
-    QCOMPARE(w.txtWindow->font().pointSizeF(), 11.25);
-    QCOMPARE(w.txtWindow->toolTip(), QString("F5で実行します"));
-    QCOMPARE(w.lvwWindow->toolTip(), QString("『Ctrl+C』でコピーします"));
-    QCOMPARE(w.lvwWindow->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(w.txtWindow->acceptDrops());
-    QVERIFY(w.picSplitter->isHidden());
-    QCOMPARE(w.imgSplitter->cursor().shape(), Qt::SizeVerCursor);
-    QVERIFY(w.staMsg->currentMessage().isEmpty());
+    const QLabel *hint = TestWindow::hint(w);
+    const EditorBox *editor = TestWindow::editor(w);
+    const QTableView *list = TestWindow::resultList(w);
+    QVERIFY(hint->isHidden());
+    QCOMPARE(hint->text(), QString("[ESC]キーを押すと処理を中断できます。"));
+    QCOMPARE(hint->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    QCOMPARE(hint->font().families().first(), QString("ＭＳ Ｐゴシック"));
+    QCOMPARE(hint->font().pointSizeF(), 6.75);
+    QCOMPARE(editor->font().families().first(), QString("ＭＳ 明朝"));
+    QVERIFY(editor->font().families().contains("IPAMincho"));
+    QCOMPARE(editor->font().pointSizeF(), 11.25);
+    QCOMPARE(editor->toolTip(), QString("F5で実行します"));
+    QCOMPARE(list->toolTip(), QString("『Ctrl+C』でコピーします"));
+    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(editor->acceptDrops());
+    QVERIFY(TestWindow::splitterBar(w)->isHidden());
+    QCOMPARE(TestWindow::splitterGrip(w)->cursor().shape(), Qt::SizeVerCursor);
+    QVERIFY(TestWindow::statusBar(w)->currentMessage().isEmpty());
 
     // Everything starts enabled except Help, which never is.
-    for (auto *items : {&w.mnu_f}) {
-        for (QAction *a : *items)
+    for (const char *items : {"mnu_f", "mnu_e"}) {
+        for (QAction *a : TestWindow::menuItems(w, items))
             QVERIFY(a->isEnabled());
     }
-    for (QAction *a : w.mnu_e)
-        QVERIFY(a->isEnabled());
-    QVERIFY(!w.mnu_h[0]->isEnabled());
-    QVERIFY(w.mnu_h[1]->isEnabled());
-    QVERIFY(!w.mnu_v[0]->isChecked());
-    for (QAction *a : w.Toolbar->actions())
+    QVERIFY(!TestWindow::menuItem(w, "mnu_h", 0)->isEnabled());
+    QVERIFY(TestWindow::menuItem(w, "mnu_h", 1)->isEnabled());
+    QVERIFY(!TestWindow::menuItem(w, "mnu_v", 0)->isChecked());
+    for (QAction *a : TestWindow::toolbar(w)->actions())
         QVERIFY(a->isEnabled());
     QVERIFY(w.initialConnectPending());
 }
@@ -242,29 +240,33 @@ void tst_App::controlsAtLoad()
 void tst_App::editorTakesItsShareAndKeepsIt()
 {
     frmMain w;
+    const EditorBox *editor = TestWindow::editor(w);
+    const QWidget *grip = TestWindow::splitterGrip(w);
+    const QTableView *list = TestWindow::resultList(w);
+    const QStatusBar *status = TestWindow::statusBar(w);
     QCOMPARE(w.editorHeight(), 4464); // 62 % of the 7200-twip design client area
-    QCOMPARE(w.txtWindow->height(), 298);
-    QCOMPARE(w.imgSplitter->y(), w.txtWindow->geometry().bottom() + 1);
-    QCOMPARE(w.imgSplitter->height(), 4);
-    QCOMPARE(w.lvwWindow->y(), w.imgSplitter->geometry().bottom() + 1);
+    QCOMPARE(editor->height(), 298);
+    QCOMPARE(grip->y(), editor->geometry().bottom() + 1);
+    QCOMPARE(grip->height(), 4);
+    QCOMPARE(list->y(), grip->geometry().bottom() + 1);
 
     w.show();
     w.resize(w.width() + 200, w.height() + 300);
     QTRY_COMPARE(w.centralWidget()->height(), 780);
     QCOMPARE(w.editorHeight(), 4464);
-    QCOMPARE(w.txtWindow->height(), 298);
-    QCOMPARE(w.lvwWindow->geometry().bottom() + 1, w.staMsg->y());
-    QCOMPARE(w.staMsg->geometry().bottom() + 1, w.centralWidget()->height());
+    QCOMPARE(editor->height(), 298);
+    QCOMPARE(list->geometry().bottom() + 1, status->y());
+    QCOMPARE(status->geometry().bottom() + 1, w.centralWidget()->height());
 
     w.resize(w.width(), 200); // too low: the list gets nothing
     QTRY_VERIFY(w.centralWidget()->height() < 300);
-    QCOMPARE(w.lvwWindow->height(), 0);
-    QCOMPARE(w.txtWindow->height(), 298);
+    QCOMPARE(list->height(), 0);
+    QCOMPARE(editor->height(), 298);
     // The status bar stays in front of the editor that now reaches below it.
-    QVERIFY(w.txtWindow->geometry().intersects(w.staMsg->geometry()));
+    QVERIFY(editor->geometry().intersects(status->geometry()));
     const QImage client = w.centralWidget()->grab().toImage();
-    QCOMPARE(client.pixelColor(w.staMsg->geometry().center()),
-             w.staMsg->palette().color(QPalette::Window));
+    QCOMPARE(client.pixelColor(status->geometry().center()),
+             status->palette().color(QPalette::Window));
 }
 
 void tst_App::splitterDragMovesTheBoundary_data()
@@ -290,44 +292,48 @@ void tst_App::splitterDragMovesTheBoundary()
     QFETCH(int, editorHeight);
     frmMain w;
     w.show();
-    const int gripY = w.imgSplitter->y();
-    QTest::mousePress(w.imgSplitter, button, {}, QPoint(20, 2));
+    QWidget *grip = TestWindow::splitterGrip(w);
+    const QWidget *bar = TestWindow::splitterBar(w);
+    const EditorBox *editor = TestWindow::editor(w);
+    const QTableView *list = TestWindow::resultList(w);
+    const int gripY = grip->y();
+    QTest::mousePress(grip, button, {}, QPoint(20, 2));
     if (moveY)
-        QTest::mouseMove(w.imgSplitter, QPoint(40, moveY));
-    QCOMPARE(w.picSplitter->isVisible(), button == Qt::LeftButton);
-    QCOMPARE(w.imgSplitter->y(), gripY); // only the bar moves before the release
+        QTest::mouseMove(grip, QPoint(40, moveY));
+    QCOMPARE(bar->isVisible(), button == Qt::LeftButton);
+    QCOMPARE(grip->y(), gripY); // only the bar moves before the release
     if (button == Qt::LeftButton && editorHeight > 0)
-        QCOMPARE(w.picSplitter->y(), gripY + moveY);
+        QCOMPARE(bar->y(), gripY + moveY);
     if (button == Qt::RightButton)
-        QCOMPARE(w.imgSplitter->cursor().shape(), Qt::ArrowCursor);
-    QTest::mouseRelease(w.imgSplitter, button, {}, QPoint(40, moveY));
-    QVERIFY(w.picSplitter->isHidden());
+        QCOMPARE(grip->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseRelease(grip, button, {}, QPoint(40, moveY));
+    QVERIFY(bar->isHidden());
     if (editorHeight >= 0)
         QCOMPARE(w.editorHeight(), editorHeight);
     else
-        QCOMPARE(w.lvwWindow->height(), 11);
+        QCOMPARE(list->height(), 11);
 
-    const int editorPixels = w.txtWindow->height();
+    const int editorPixels = editor->height();
     QWidget *client = w.centralWidget();
     for (int clientHeight : {900, 200}) {
         client->resize(client->width(), clientHeight);
-        QCOMPARE(w.txtWindow->height(), editorPixels);
-        QCOMPARE(w.imgSplitter->y(), w.txtWindow->geometry().bottom() + 1);
-        QCOMPARE(w.picSplitter->geometry(), w.imgSplitter->geometry());
-        QCOMPARE(w.lvwWindow->y(), w.imgSplitter->geometry().bottom() + 1);
+        QCOMPARE(editor->height(), editorPixels);
+        QCOMPARE(grip->y(), editor->geometry().bottom() + 1);
+        QCOMPARE(bar->geometry(), grip->geometry());
+        QCOMPARE(list->y(), grip->geometry().bottom() + 1);
     }
 
     // Passing over the grip with no button held shows the sizing arrow.
-    QMouseEvent hover(QEvent::MouseMove, QPointF(20, 2), w.imgSplitter->mapToGlobal(QPointF(20, 2)),
+    QMouseEvent hover(QEvent::MouseMove, QPointF(20, 2), grip->mapToGlobal(QPointF(20, 2)),
                       Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w.imgSplitter, &hover);
-    QCOMPARE(w.imgSplitter->cursor().shape(), Qt::SizeVerCursor);
+    QApplication::sendEvent(grip, &hover);
+    QCOMPARE(grip->cursor().shape(), Qt::SizeVerCursor);
 }
 
 void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
 {
     frmMain w;
-    frmVb *vb = w.codeWindow();
+    frmVb *vb = TestWindow::codeWindow(w);
     QVERIFY(vb);
     QCOMPARE(vb->parentWidget(), &w);
     QVERIFY(vb->isWindow());
@@ -340,6 +346,7 @@ void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
 void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
 {
     frmMain w;
+    EditorBox *editor = TestWindow::editor(w);
     int attempts = 0;
     // The first attempt fails (no connection list yet), the second runs to its end.
     w.openInitialConnection = [&attempts] {
@@ -348,21 +355,16 @@ void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
         return false;
     };
     QWidget other;
-    auto activate = [](QWidget *window) {
-        window->show();
-        window->activateWindow();
-        QApplication::setActiveWindow(window);
-        return QTest::qWaitForWindowActive(window);
-    };
+    using TestWindow::activate;
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 1);
     QVERIFY(w.initialConnectPending());
     // Not while a statement runs.
-    w.txtWindow->setEnabled(false);
+    editor->setEnabled(false);
     QVERIFY(activate(&other));
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 1);
-    w.txtWindow->setEnabled(true);
+    editor->setEnabled(true);
     QVERIFY(activate(&other));
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 2);
@@ -373,41 +375,43 @@ void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
 
     // Empty editor: nothing to save, convert, copy, cut or delete.
     for (int index : {2, 8, 9, 11, 13})
-        QVERIFY2(!w.toolbarButton(index)->isEnabled(), qPrintable(QString::number(index)));
+        QVERIFY2(!TestWindow::toolbarButton(w, index)->isEnabled(),
+                 qPrintable(QString::number(index)));
     for (int index : {1, 4, 5, 6, 14, 16, 18})
-        QVERIFY(w.toolbarButton(index)->isEnabled());
+        QVERIFY(TestWindow::toolbarButton(w, index)->isEnabled());
 
-    w.txtWindow->setFocus();
-    w.txtWindow->setPlainText("select 1");
-    w.txtWindow->selectAll();
+    editor->setFocus();
+    editor->setPlainText("select 1");
+    editor->selectAll();
     w.UpdateEditButtons();
     w.UpdateSaveButton();
     for (int index : {2, 8, 9, 11, 13})
-        QVERIFY(w.toolbarButton(index)->isEnabled());
+        QVERIFY(TestWindow::toolbarButton(w, index)->isEnabled());
 
     // Line breaks and tabs only: saving is allowed, converting is not.
-    w.txtWindow->setPlainText("\n\t\n");
+    editor->setPlainText("\n\t\n");
     w.UpdateEditButtons();
     w.UpdateSaveButton();
-    QVERIFY(w.toolbarButton(2)->isEnabled());
-    QVERIFY(!w.toolbarButton(13)->isEnabled());
+    QVERIFY(TestWindow::toolbarButton(w, 2)->isEnabled());
+    QVERIFY(!TestWindow::toolbarButton(w, 13)->isEnabled());
 }
 
 void tst_App::closeBoxIsRefusedWhileStatementRuns()
 {
     frmMain w;
     w.show();
-    w.txtWindow->setEnabled(false); // a statement is running
+    EditorBox *editor = TestWindow::editor(w);
+    editor->setEnabled(false); // a statement is running
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
 
-    w.txtWindow->setEnabled(true);
+    editor->setEnabled(true);
     QVERIFY(w.close());
 
     // The program's own exit is never refused.
     frmMain other;
     other.show();
-    other.txtWindow->setEnabled(false);
+    TestWindow::editor(other)->setEnabled(false);
     other.unloadFromCode();
     QVERIFY(!other.isVisible());
 }
@@ -461,9 +465,9 @@ void tst_App::closingAsksAboutPendingWork()
     QCOMPARE(window->findChild<QLabel *>("lblTransaction")->text(),
              pending ? QString("未コミット") : QString());
 
-    QPointer<frmVb> vb = window->codeWindow();
+    QPointer<frmVb> vb = TestWindow::codeWindow(*window);
     if (fromMenu)
-        window->mnu_f[6]->trigger();
+        TestWindow::menuItem(*window, "mnu_f", 6)->trigger();
     else
         window->close();
     QCOMPARE(dialogs.questions.size(), pending ? 1 : 0);
@@ -488,13 +492,6 @@ void tst_App::placeFormMovesTopThenLeft()
     QCOMPARE(window.pos(), QPoint(300, 10));
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    tst_App test;
-    const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runMainLayoutTests(argc, argv) + runCommandTests(argc, argv)
-           + runCommandLineTests(argc, argv);
-}
+QTEST_MAIN(tst_App)
 
 #include "tst_app.moc"

@@ -100,10 +100,6 @@ void tst_CommandLine::versionIsTheCaptionsVersion()
     QCOMPARE("Korvane Ver" + text.mid(8).trimmed(), caption);
 }
 
-int runCommandLineTests(int argc, char **argv)
-{
-    tst_CommandLine test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(tst_CommandLine)
 
 #include "tst_commandline.moc"

@@ -1,12 +1,11 @@
 #include "../fakedialogs.h"
-#include "../testservers.h"
+#include "../mainwindow.h"
 #include "about/frmabout.h"
 #include "app/commands.h"
-#include "app/editcommands.h"
+#include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "convert/frmvb.h"
-#include "exec/copyresultrows.h"
 #include "exec/resultmodel.h"
 #include "files/filecommands.h"
 
@@ -36,14 +35,14 @@ QString editButtons(const frmMain &w)
 {
     QString states;
     for (int index : {2, 8, 9, 10, 11, 13})
-        states += w.toolbarButton(index)->isEnabled() ? '1' : '0';
+        states += TestWindow::toolbarButton(w, index)->isEnabled() ? '1' : '0';
     return states;
 }
 
-void setStates(frmMain &w, bool enabled)
+void setStates(const frmMain &w, bool enabled)
 {
     for (int index : {2, 8, 9, 10, 11, 13})
-        w.toolbarButton(index)->setEnabled(enabled);
+        TestWindow::toolbarButton(w, index)->setEnabled(enabled);
 }
 
 void select(QPlainTextEdit *editor, int from, int to)
@@ -93,8 +92,8 @@ void tst_Commands::init()
     mDialogs = std::make_unique<FakeDialogs>();
     mWindow = std::make_unique<frmMain>();
     mWindow->openInitialConnection = [] { return false; };
-    QVERIFY(activateWindow(mWindow.get()));
-    mWindow->txtWindow->setFocus();
+    QVERIFY(TestWindow::activate(mWindow.get()));
+    TestWindow::editor(*mWindow)->setFocus();
     QGuiApplication::clipboard()->clear();
 }
 
@@ -214,7 +213,7 @@ void tst_Commands::editMenuRule()
 void tst_Commands::buttonsFollowEditorEvents()
 {
     frmMain &w = *mWindow;
-    QPlainTextEdit *editor = w.txtWindow;
+    QPlainTextEdit *editor = TestWindow::editor(w);
     QWidget *viewport = editor->viewport();
     QGuiApplication::clipboard()->setText("clip");
 
@@ -224,7 +223,7 @@ void tst_Commands::buttonsFollowEditorEvents()
     w.UpdateEditButtons();
     w.UpdateSaveButton();
     QCOMPARE(editButtons(w), QString("111111"));
-    w.lvwWindow->setFocus();
+    TestWindow::resultList(w)->setFocus();
     QCOMPARE(editButtons(w), QString("100001"));
 
     // Getting it back refreshes everything.
@@ -276,41 +275,47 @@ void tst_Commands::buttonsFollowEditorEvents()
 void tst_Commands::editCommands()
 {
     frmMain &w = *mWindow;
-    QPlainTextEdit *editor = w.txtWindow;
+    QPlainTextEdit *editor = TestWindow::editor(w);
     QClipboard *clipboard = QGuiApplication::clipboard();
+    // A toolbar button left enabled from an earlier state, as a stale button is.
+    auto pressStale = [&w](int index) {
+        QAction *button = TestWindow::toolbarButton(w, index);
+        button->setEnabled(true);
+        button->trigger();
+    };
 
     // Copy without a selection (a stale button) empties the clipboard; the Edit
     // menu then offers no paste.
     editor->setPlainText("select 1\nfrom t");
     clipboard->setText("old");
-    w.toolbarButton(8)->setEnabled(true);
-    w.toolbarButton(8)->trigger();
+    pressStale(8);
     QVERIFY(clipboard->text().isEmpty());
-    emit w.mnu_edit->aboutToShow();
-    QVERIFY(!w.mnu_e[2]->isEnabled());
+    emit TestWindow::menu(w, "mnu_edit")->aboutToShow();
+    QVERIFY(!TestWindow::menuItem(w, "mnu_e", 2)->isEnabled());
 
-    // Copy and cut take the selection with CR LF line ends.
+    // Copy and cut from the Edit menu take the selection with CR LF line ends.
     select(editor, 7, 13);
-    RunEditCommand(w, 0);
+    QVERIFY(TestWindow::chooseMenuItem(w, "mnu_e", 0));
     QCOMPARE(clipboard->text(), QString("1\r\nfrom"));
-    RunEditCommand(w, 1);
+    QVERIFY(TestWindow::chooseMenuItem(w, "mnu_e", 1));
     QCOMPARE(EditorText(editor), QString("select  t"));
     QCOMPARE(editButtons(w), QString("100101"));
 
     // Paste replaces a selection, or is the whole text of an empty editor.
     select(editor, 0, 6);
-    RunEditCommand(w, 2);
+    QVERIFY(TestWindow::chooseMenuItem(w, "mnu_e", 2));
     QCOMPARE(EditorText(editor), QString("1\r\nfrom  t"));
     editor->clear();
-    RunEditCommand(w, 2);
+    QVERIFY(TestWindow::chooseMenuItem(w, "mnu_e", 2));
     QCOMPARE(EditorText(editor), QString("1\r\nfrom"));
-    QVERIFY(w.toolbarButton(2)->isEnabled());
+    QVERIFY(TestWindow::toolbarButton(w, 2)->isEnabled());
 
-    // Delete leaves the clipboard alone; with no selection it deletes nothing.
+    // Delete leaves the clipboard alone; with no selection (a stale button) it
+    // deletes nothing.
     select(editor, 0, 2);
-    RunEditCommand(w, 3);
+    QVERIFY(TestWindow::chooseMenuItem(w, "mnu_e", 3));
     QCOMPARE(EditorText(editor), QString("from"));
-    RunEditCommand(w, 3);
+    pressStale(11);
     QCOMPARE(EditorText(editor), QString("from"));
     QCOMPARE(clipboard->text(), QString("1\r\nfrom"));
 
@@ -323,47 +328,55 @@ void tst_Commands::editCommands()
     QCOMPARE(SelectedEditorText(editor), QString("a\r\n"));
     editor->setPlainText(QString(QChar::LineSeparator) + "\t");
     w.UpdateEditButtons();
-    QVERIFY(!w.toolbarButton(13)->isEnabled());
+    QVERIFY(!TestWindow::toolbarButton(w, 13)->isEnabled());
 
     // The commands act on the editor whichever control is active.
-    w.lvwWindow->setFocus();
+    TestWindow::resultList(w)->setFocus();
     editor->selectAll();
-    RunEditCommand(w, 3);
+    pressStale(11);
     QVERIFY(editor->toPlainText().isEmpty());
-    QVERIFY(!w.toolbarButton(2)->isEnabled());
+    QVERIFY(!TestWindow::toolbarButton(w, 2)->isEnabled());
 }
 
 void tst_Commands::editMenuWhileResultListIsActive()
 {
     frmMain &w = *mWindow;
+    QPlainTextEdit *editor = TestWindow::editor(w);
+    QMenu *edit = TestWindow::menu(w, "mnu_edit");
+    const QList<QAction *> items = TestWindow::menuItems(w, "mnu_e");
     QGuiApplication::clipboard()->setText("clip");
-    w.txtWindow->setPlainText("select 1");
-    w.txtWindow->selectAll();
-    emit w.mnu_edit->aboutToShow();
-    for (QAction *item : w.mnu_e)
+    editor->setPlainText("select 1");
+    editor->selectAll();
+    emit edit->aboutToShow();
+    for (QAction *item : items)
         QVERIFY(item->isEnabled());
 
-    w.lvwWindow->setFocus();
-    w.mnu_e[3]->setEnabled(false);
-    emit w.mnu_edit->aboutToShow();
+    TestWindow::resultList(w)->setFocus();
+    items[3]->setEnabled(false);
+    emit edit->aboutToShow();
     QString states;
-    for (QAction *item : w.mnu_e)
+    for (QAction *item : items)
         states += item->isEnabled() ? '1' : '0';
     QCOMPARE(states, QString("000011"));
 
     // The File menu offers Save while there is text.
-    w.mnu_f[1]->setEnabled(false);
-    emit w.mnu_file->aboutToShow();
-    QVERIFY(w.mnu_f[1]->isEnabled());
-    w.txtWindow->setPlainText("   ");
-    emit w.mnu_file->aboutToShow();
-    QVERIFY(!w.mnu_f[1]->isEnabled());
+    QMenu *file = TestWindow::menu(w, "mnu_file");
+    QAction *save = TestWindow::menuItem(w, "mnu_f", 1);
+    save->setEnabled(false);
+    emit file->aboutToShow();
+    QVERIFY(save->isEnabled());
+    editor->setPlainText("   ");
+    emit file->aboutToShow();
+    QVERIFY(!save->isEnabled());
 }
 
 void tst_Commands::keys()
 {
     frmMain &w = *mWindow;
-    SQLEdit::ResultModel &rows = *w.resultModel();
+    QPlainTextEdit *editor = TestWindow::editor(w);
+    QTableView *list = TestWindow::resultList(w);
+    QStatusBar *status = TestWindow::statusBar(w);
+    SQLEdit::ResultModel &rows = *TestWindow::resultModel(w);
     rows.setColumns({"a", "b"});
     for (int row = 0; row < 3; ++row) {
         rows.store().beginRow();
@@ -374,38 +387,41 @@ void tst_Commands::keys()
 
     // F5 runs the statement from the editor, with any modifiers, and nowhere else:
     // with no connection the status bar says so.
-    w.txtWindow->setPlainText("select 1");
+    editor->setPlainText("select 1");
     for (Qt::KeyboardModifiers modifiers :
          {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
-        w.staMsg->showMessage("before");
-        QTest::keyClick(w.txtWindow, Qt::Key_F5, modifiers);
-        QVERIFY(w.staMsg->currentMessage() != "before");
+        status->showMessage("before");
+        QTest::keyClick(editor, Qt::Key_F5, modifiers);
+        QVERIFY(status->currentMessage() != "before");
     }
-    w.lvwWindow->setFocus();
-    w.staMsg->showMessage("before");
-    QTest::keyClick(w.lvwWindow, Qt::Key_F5);
-    QCOMPARE(w.staMsg->currentMessage(), QString("before"));
+    list->setFocus();
+    status->showMessage("before");
+    QTest::keyClick(list, Qt::Key_F5);
+    QCOMPARE(status->currentMessage(), QString("before"));
 
     // Ctrl+A selects every row; Ctrl+C copies them once: the clipboard changes
     // as often as for one call of the copy routine.
-    QTest::keyClick(w.lvwWindow, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(w.lvwWindow->selectionModel()->selectedRows().size(), 3);
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(list->selectionModel()->selectedRows().size(), 3);
     QSignalSpy changes(QGuiApplication::clipboard(), &QClipboard::dataChanged);
-    SQLEdit::CopyResultRows(w);
+    // The Edit menu's Copy, chosen while the list is active, copies the rows once.
+    QAction *copy = TestWindow::menuItem(w, "mnu_e", 0);
+    QVERIFY(copy->isEnabled());
+    copy->trigger();
     const qsizetype perCopy = changes.size();
     QVERIFY(perCopy > 0);
     changes.clear();
-    QTest::keyClick(w.lvwWindow, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(changes.size(), perCopy);
     QCOMPARE(QGuiApplication::clipboard()->text(),
              QString("\"0\",\"\"\r\n\"1\",\"\"\r\n\"2\",\"\""));
     QVERIFY(mDialogs->messages.isEmpty());
 
     // Esc asks a running statement to stop; with none running it does nothing.
-    QTest::keyClick(w.lvwWindow, Qt::Key_Escape);
+    QTest::keyClick(list, Qt::Key_Escape);
     QVERIFY(!SQLEdit::AbortRequested);
-    w.txtWindow->setEnabled(false);
-    QTest::keyClick(w.lvwWindow, Qt::Key_Escape);
+    editor->setEnabled(false);
+    QTest::keyClick(list, Qt::Key_Escape);
     QVERIFY(SQLEdit::AbortRequested);
 }
 
@@ -413,27 +429,28 @@ void tst_Commands::keys()
 // its items are enabled: copying nothing empties the clipboard, as the menu does.
 void tst_Commands::copyShortcutInEditorGoesThroughMenu()
 {
-    frmMain &w = *mWindow;
+    QPlainTextEdit *editor = TestWindow::editor(*mWindow);
     QClipboard *clipboard = QGuiApplication::clipboard();
-    w.txtWindow->setPlainText("select 1");
+    editor->setPlainText("select 1");
     clipboard->setText("old");
-    QTest::keyClick(w.txtWindow, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
     QVERIFY(clipboard->text().isEmpty());
 
-    select(w.txtWindow, 0, 6);
-    QTest::keyClick(w.txtWindow, Qt::Key_X, Qt::ControlModifier);
+    select(editor, 0, 6);
+    QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
     QCOMPARE(clipboard->text(), QString("select"));
-    QTest::keyClick(w.txtWindow, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(w.txtWindow, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(EditorText(w.txtWindow), QString("selectselect 1"));
-    select(w.txtWindow, 0, 6);
-    QTest::keyClick(w.txtWindow, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(EditorText(w.txtWindow), QString("select 1"));
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(EditorText(editor), QString("selectselect 1"));
+    select(editor, 0, 6);
+    QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(EditorText(editor), QString("select 1"));
 }
 
 void tst_Commands::droppedFilesAreInsertedInOrder()
 {
     frmMain &w = *mWindow;
+    QPlainTextEdit *editor = TestWindow::editor(w);
     auto write = [this](const QString &name, const QByteArray &bytes) {
         QFile file(mHome->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -450,18 +467,18 @@ void tst_Commands::droppedFilesAreInsertedInOrder()
     QMimeData data;
     data.setUrls(urls);
 
-    w.txtWindow->setPlainText("-- top\n");
-    w.txtWindow->moveCursor(QTextCursor::End);
+    editor->setPlainText("-- top\n");
+    editor->moveCursor(QTextCursor::End);
     setStates(w, false);
-    const QPoint at = w.txtWindow->viewport()->rect().center();
+    const QPoint at = editor->viewport()->rect().center();
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     // A drop goes where the drag entered.
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.txtWindow->viewport(), &enter);
+    QApplication::sendEvent(editor->viewport(), &enter);
     QVERIFY(enter.isAccepted());
-    QApplication::sendEvent(w.txtWindow->viewport(), &drop);
+    QApplication::sendEvent(editor->viewport(), &drop);
 
-    QCOMPARE(EditorText(w.txtWindow), QString("-- top\r\nselect a\r\nselect b\r\n"));
+    QCOMPARE(EditorText(editor), QString("-- top\r\nselect a\r\nselect b\r\n"));
     QCOMPARE(editButtons(w), QString("100001"));
     // The binary file and the missing one are named; the others go in regardless.
     QCOMPARE(mDialogs->messages.size(), 2);
@@ -473,20 +490,24 @@ void tst_Commands::droppedFilesAreInsertedInOrder()
 void tst_Commands::exitAndViewFromMenus()
 {
     frmMain &w = *mWindow;
-    QAction *button = w.toolbarButton(frmMain::CodeWindowButton);
-    w.mnu_v[0]->trigger();
-    QVERIFY(w.codeWindow()->isVisible());
-    QVERIFY(w.mnu_v[0]->isChecked() && button->isChecked());
+    QAction *button = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
+    QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
+    const frmVb *codeWindow = TestWindow::codeWindow(w);
+    view->trigger();
+    QVERIFY(codeWindow->isVisible());
+    QVERIFY(view->isChecked() && button->isChecked());
     button->trigger();
-    QVERIFY(!w.codeWindow()->isVisible());
-    QVERIFY(!w.mnu_v[0]->isChecked() && !button->isChecked());
+    QVERIFY(!codeWindow->isVisible());
+    QVERIFY(!view->isChecked() && !button->isChecked());
 
     // Help does nothing; the About box opens modal over the main window, from
     // the menu and from the toolbar, and OK closes it.
-    w.mnu_h[0]->setEnabled(true);
-    w.mnu_h[0]->trigger();
+    QAction *help = TestWindow::menuItem(w, "mnu_h", 0);
+    help->setEnabled(true);
+    help->trigger();
     QVERIFY(!w.findChild<frmAbout *>());
-    for (QAction *command : {w.mnu_h[1], w.toolbarButton(18)}) {
+    for (QAction *command :
+         {TestWindow::menuItem(w, "mnu_h", 1), TestWindow::toolbarButton(w, 18)}) {
         bool shown = false;
         // Runs once the dialog's own event loop has started.
         QMetaObject::invokeMethod(
@@ -504,15 +525,11 @@ void tst_Commands::exitAndViewFromMenus()
     }
     QVERIFY(mDialogs->messages.isEmpty());
 
-    w.txtWindow->setEnabled(false); // even while a statement runs
-    w.mnu_f[6]->trigger();
+    TestWindow::editor(w)->setEnabled(false); // even while a statement runs
+    TestWindow::menuItem(w, "mnu_f", 6)->trigger();
     QVERIFY(!w.isVisible());
 }
 
-int runCommandTests(int argc, char **argv)
-{
-    tst_Commands test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Commands)
 
 #include "tst_commands.moc"

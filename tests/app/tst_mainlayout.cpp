@@ -158,10 +158,6 @@ void tst_MainLayout::releaseSetsEditorHeightThatLaterLayoutsKeep()
     }
 }
 
-int runMainLayoutTests(int argc, char **argv)
-{
-    tst_MainLayout test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(tst_MainLayout)
 
 #include "tst_mainlayout.moc"

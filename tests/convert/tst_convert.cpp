@@ -1,3 +1,4 @@
+#include "../mainwindow.h"
 #include "../testservers.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
@@ -398,10 +399,10 @@ void tst_Convert::viewCommandShowsAndHides()
     mWindow = std::make_unique<frmMain>();
     frmMain &w = *mWindow;
     w.openInitialConnection = [] { return false; };
-    QVERIFY(activateWindow(&w));
-    frmVb *vb = w.codeWindow();
-    QAction *view = w.mnu_v[0];
-    QAction *button = w.toolbarButton(frmMain::CodeWindowButton);
+    QVERIFY(TestWindow::activate(&w));
+    frmVb *vb = TestWindow::codeWindow(w);
+    QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
+    QAction *button = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
     auto state = [&] {
         return QString("%1%2%3")
             .arg(vb->isVisible())
@@ -426,7 +427,7 @@ void tst_Convert::viewCommandShowsAndHides()
     vb->txtWindow->setPlainText("kept");
     QVERIFY(!vb->close());
     QCOMPARE(state(), "000");
-    QCOMPARE(w.codeWindow(), vb);
+    QCOMPARE(TestWindow::codeWindow(w), vb);
     button->trigger();
     QCOMPARE(state(), "111");
     QCOMPARE(vb->txtWindow->toPlainText(), "kept");
@@ -443,17 +444,20 @@ void tst_Convert::conversionShowsPlacesAndFills()
     mWindow = std::make_unique<frmMain>();
     frmMain &w = *mWindow;
     w.openInitialConnection = [] { return false; };
-    QVERIFY(activateWindow(&w));
-    frmVb *vb = w.codeWindow();
-    w.txtWindow->setFocus();
-    w.txtWindow->setPlainText("SELECT *\nFROM T\n");
+    QVERIFY(TestWindow::activate(&w));
+    frmVb *vb = TestWindow::codeWindow(w);
+    EditorBox *editor = TestWindow::editor(w);
+    QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
+    QAction *codeButton = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
+    editor->setFocus();
+    editor->setPlainText("SELECT *\nFROM T\n");
     w.UpdateEditButtons();
 
     // A narrow main window leaves room beside it on the screen.
     w.resize(200, w.height());
-    w.mnu_e[5]->trigger();
-    QVERIFY(vb->isVisible() && w.mnu_v[0]->isChecked());
-    QVERIFY(w.toolbarButton(frmMain::CodeWindowButton)->isChecked());
+    TestWindow::menuItem(w, "mnu_e", 5)->trigger();
+    QVERIFY(vb->isVisible() && view->isChecked());
+    QVERIFY(codeButton->isChecked());
     QCOMPARE(vb->frameGeometry().topLeft(),
              QPoint(w.frameGeometry().right() + 1, w.frameGeometry().top()));
     QCOMPARE(EditorText(vb->txtWindow),
@@ -461,7 +465,7 @@ void tst_Convert::conversionShowsPlacesAndFills()
                     R"(         "FROM T" & vbCrLf)"}));
     QCoreApplication::processEvents(); // the activations the commands asked for
     QCOMPARE(QApplication::activeWindow(), &w);
-    QCOMPARE(QApplication::focusWidget(), w.txtWindow);
+    QCOMPARE(QApplication::focusWidget(), editor);
 
     // Again, from the toolbar, with a selection and other settings: the window
     // stays shown and goes back to its place, inside a main window too wide to
@@ -471,20 +475,20 @@ void tst_Convert::conversionShowsPlacesAndFills()
     FileIO::SetSettingValue("JOINT", "||");
     FileIO::SetSettingValue("PAUSE", "1");
     FileIO::SetSettingValue("BECOME", "1");
-    QTextCursor cursor = w.txtWindow->textCursor();
+    QTextCursor cursor = editor->textCursor();
     cursor.setPosition(7);
     cursor.setPosition(16, QTextCursor::KeepAnchor);
-    w.txtWindow->setTextCursor(cursor);
+    editor->setTextCursor(cursor);
     w.resize(700, w.height());
     vb->move(0, 0);
-    w.toolbarButton(13)->trigger();
-    QVERIFY(vb->isVisible() && w.mnu_v[0]->isChecked());
-    QVERIFY(w.toolbarButton(frmMain::CodeWindowButton)->isChecked());
+    TestWindow::toolbarButton(w, 13)->trigger();
+    QVERIFY(vb->isVisible() && view->isChecked());
+    QVERIFY(codeButton->isChecked());
     QCOMPARE(vb->frameGeometry().right(), w.frameGeometry().right());
     QCOMPARE(vb->frameGeometry().top(), w.frameGeometry().top());
     QCOMPARE(EditorText(vb->txtWindow),
              lines({"sql := '';", "sql := sql || '* ';", "sql := sql || 'FROM T ';"}));
-    QCOMPARE(EditorText(w.txtWindow), "SELECT *\r\nFROM T\r\n");
+    QCOMPARE(EditorText(editor), "SELECT *\r\nFROM T\r\n");
     QCoreApplication::processEvents(); // the activations the commands asked for
     QCOMPARE(QApplication::activeWindow(), &w);
 }
@@ -492,7 +496,7 @@ void tst_Convert::conversionShowsPlacesAndFills()
 void tst_Convert::codeWindowControls()
 {
     mWindow = std::make_unique<frmMain>();
-    frmVb *vb = mWindow->codeWindow();
+    frmVb *vb = TestWindow::codeWindow(*mWindow);
     QVERIFY(vb->windowFlags() & Qt::Tool);
     QVERIFY(!(vb->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QVERIFY(vb->txtWindow->isReadOnly());
@@ -517,11 +521,6 @@ void tst_Convert::codeWindowControls()
     QVERIFY(!vb->txtWindow->textCursor().hasSelection());
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    tst_Convert test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Convert)
 
 #include "tst_convert.moc"

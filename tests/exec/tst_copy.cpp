@@ -1,4 +1,5 @@
 #include "../fakedialogs.h"
+#include "../mainwindow.h"
 #include "../testservers.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
@@ -57,7 +58,7 @@ void tst_Copy::init()
     SQLEdit::InitGlobals();
     mWindow = std::make_unique<frmMain>();
     mWindow->openInitialConnection = [] { return false; };
-    QVERIFY(activateWindow(mWindow.get()));
+    QVERIFY(TestWindow::activate(mWindow.get()));
     FileIO::SetSettingValue("DYNOPTION2", "1"); // the rows keep their trailing blanks
 
     DB::ConnectDatabase(QString(), QString(), "LITE");
@@ -91,7 +92,7 @@ void tst_Copy::setCopySettings(const QStringList &values)
 // ranges ("0-1") are selected one after another in the order written.
 void tst_Copy::select(const QString &rows)
 {
-    QTableView *list = mWindow->lvwWindow;
+    QTableView *list = TestWindow::resultList(*mWindow);
     list->setFocus();
     list->clearSelection();
     if (rows == "*") {
@@ -176,30 +177,29 @@ void tst_Copy::copiedText()
     QFETCH(QString, text);
     QFETCH(int, copied);
 
-    mWindow->txtWindow->setPlainText(query);
-    QTest::keyClick(mWindow->txtWindow, Qt::Key_F5);
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    QTableView *list = TestWindow::resultList(*mWindow);
+    QStatusBar *status = TestWindow::statusBar(*mWindow);
+    editor->setPlainText(query);
+    QTest::keyClick(editor, Qt::Key_F5);
     QVERIFY2(mDialogs->messages.isEmpty(), qPrintable(mDialogs->messages.join('\n')));
     select(rows);
 
     // A copy with other settings first: the settings are read again at each copy.
     setCopySettings({"3", "", "0", "<", ">", "0"});
-    QTest::keyClick(mWindow->lvwWindow, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
 
     QGuiApplication::clipboard()->setText("古い内容");
-    mWindow->staMsg->showMessage(Earlier);
+    status->showMessage(Earlier);
     setCopySettings(settings);
-    QTest::keyClick(mWindow->lvwWindow, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
 
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
-    QCOMPARE(mWindow->staMsg->currentMessage(),
+    QCOMPARE(status->currentMessage(),
              copied < 0 ? QString(Earlier) : QString("コピーが完了しました。 (%1件)").arg(copied));
     QVERIFY(mDialogs->messages.isEmpty());
 }
 
-int runCopyTests(int argc, char **argv)
-{
-    tst_Copy test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Copy)
 
 #include "tst_copy.moc"

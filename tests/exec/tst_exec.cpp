@@ -5,7 +5,6 @@
 #include "exec/statement.h"
 #include "settings/settingsstore.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -367,15 +366,6 @@ void tst_Exec::logsRaiseWhenTheirFolderCannotExist()
     QCOMPARE(QDir(mDir->path()).entryList(QDir::Files), QStringList{"plain.txt"});
 }
 
-int runExecutionTests(int argc, char **argv);
-int runCopyTests(int argc, char **argv);
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    tst_Exec test;
-    const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runExecutionTests(argc, argv) + runCopyTests(argc, argv);
-}
+QTEST_GUILESS_MAIN(tst_Exec)
 
 #include "tst_exec.moc"

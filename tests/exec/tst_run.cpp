@@ -1,16 +1,15 @@
 #include "../fakedialogs.h"
+#include "../mainwindow.h"
 #include "../testservers.h"
 #include "../watchdog.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
-#include "exec/cellvalue.h"
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
 #include "files/filecommands.h"
 #include "oracle/db.h"
 
 #include <QApplication>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -56,11 +55,6 @@ private slots:
     void init();
     void cleanup();
 
-    void formatCellValue_data();
-    void formatCellValue();
-    void rowStoreKeepsEveryCell_data();
-    void rowStoreKeepsEveryCell();
-
     void queryAndStatementPaths_data();
     void queryAndStatementPaths();
     void errorWhileFetchingKeepsRows();
@@ -76,6 +70,9 @@ private slots:
 private:
     void connect(const QString &server);
     void run(const QString &sql);
+    enum FileCommand { Commit, Rollback };
+    bool choose(FileCommand command);
+    QString statusText() const;
     QString path(const QString &name) const { return mHome->filePath(name); }
     bool controlsEnabled() const;
     int seenRows(const QString &server) const;
@@ -120,119 +117,34 @@ void tst_Run::connect(const QString &server)
 // As the user runs a statement: typed into the editor, F5.
 void tst_Run::run(const QString &sql)
 {
-    mWindow->txtWindow->setPlainText(sql);
-    QTest::keyClick(mWindow->txtWindow, Qt::Key_F5);
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    editor->setPlainText(sql);
+    QTest::keyClick(editor, Qt::Key_F5);
+}
+
+// As the user commits or rolls back: from the File menu.
+bool tst_Run::choose(FileCommand command)
+{
+    return TestWindow::chooseMenuItem(*mWindow, "mnu_f", command == Commit ? 3 : 4);
+}
+
+QString tst_Run::statusText() const
+{
+    return TestWindow::statusBar(*mWindow)->currentMessage();
 }
 
 bool tst_Run::controlsEnabled() const
 {
-    return mWindow->txtWindow->isEnabled() && mWindow->Toolbar->isEnabled()
-           && mWindow->mnu_file->menuAction()->isEnabled()
-           && mWindow->mnu_help->menuAction()->isEnabled() && mWindow->lvwWindow->isVisible()
-           && mWindow->Label1->isHidden();
+    const frmMain &w = *mWindow;
+    return TestWindow::editor(w)->isEnabled() && TestWindow::toolbar(w)->isEnabled()
+           && TestWindow::menu(w, "mnu_file")->menuAction()->isEnabled()
+           && TestWindow::menu(w, "mnu_help")->menuAction()->isEnabled()
+           && TestWindow::resultList(w)->isVisible() && TestWindow::hint(w)->isHidden();
 }
 
 int tst_Run::seenRows(const QString &server) const
 {
     return testCountRows(mHome->path(), server, "t_run");
-}
-
-void tst_Run::formatCellValue_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("null") << QVariant(QMetaType::fromType<QString>()) << "<NULL>";
-    QTest::newRow("empty text") << QVariant(QString("")) << "";
-    QTest::newRow("number") << QVariant(12.5) << "12.5";
-    // Reals in the shortest text that reads back as the same number.
-    QTest::newRow("third") << QVariant(1.0 / 3) << "0.3333333333333333";
-    QTest::newRow("large real") << QVariant(1e20) << "1e+20";
-    QTest::newRow("whole real") << QVariant(100000.0) << "1e+05";
-    QTest::newRow("integer") << QVariant(qint64(-9007199254740993)) << "-9007199254740993";
-    QTest::newRow("date") << QVariant(QDate(2026, 1, 5)) << "2026/01/05";
-    QTest::newRow("date and time")
-        << QVariant(QDateTime(QDate(2026, 1, 5), QTime(9, 8, 7))) << "2026/01/05 09:08:07";
-    QTest::newRow("bytes") << QVariant(QByteArray("\x00\xff A", 4)) << "0x00FF2041";
-}
-
-void tst_Run::formatCellValue()
-{
-    QFETCH(QVariant, value);
-    QFETCH(QString, text);
-    QCOMPARE(FormatCellValue(value), text);
-}
-
-void tst_Run::rowStoreKeepsEveryCell_data()
-{
-    // Rows added one by one, or in batches moved into the store as the fill
-    // does (batch sizes, then the rest one by one), their memory made ready
-    // beforehand or not.
-    QTest::addColumn<QList<int>>("batches");
-    QTest::addColumn<bool>("prepared");
-    QTest::newRow("row by row") << QList<int>() << false;
-    QTest::newRow("whole blocks") << QList<int>({4096, 4096}) << false;
-    QTest::newRow("uneven batches") << QList<int>({1, 0, 4095, 3, 4999}) << false;
-    QTest::newRow("prepared batches, some empty") << QList<int>({0, 1, 4095, 0, 4999}) << true;
-    QTest::newRow("one batch of all") << QList<int>({10000}) << true;
-}
-
-void tst_Run::rowStoreKeepsEveryCell()
-{
-    QFETCH(QList<int>, batches);
-    QFETCH(bool, prepared);
-    const QString japanese = QString::fromUtf8("社員名");
-    const QString longText(100000, QChar(0x3042));
-    // Rows of batches take their texts in UTF-8, as from SQLite.
-    auto addRow = [&](RowStore &store, int row, bool utf8) {
-        store.beginRow();
-        store.addCell(QString::number(row));
-        if (row % 10 == 0)
-            store.addNull();
-        else if (utf8 && row % 10 == 5) // a character cut short, as SQLite text may hold
-            store.addUtf8Cell(QByteArrayView("ab\xE3\x81"));
-        else if (utf8)
-            store.addUtf8Cell(row % 2 ? QByteArrayView("社員名") : QByteArrayView(""));
-        else
-            store.addCell(row % 2 ? QStringView(japanese) : QStringView());
-        if (utf8 && row != 4097)
-            store.addUtf8Cell(QByteArrayView("x"));
-        else
-            store.addCell(row == 4097 ? QStringView(longText) : QStringView(u"x"));
-    };
-    RowStore store;
-    store.clear(3);
-    int next = 0;
-    for (const int size : batches) {
-        RowStore batch;
-        batch.clear(3);
-        if (prepared) {
-            batch.prepareFirstBlock(100000);
-            QVERIFY(batch.overheadBytes() >= 200000); // the room stays for the rows
-        }
-        for (int i = 0; i < size; ++i)
-            addRow(batch, next++, true);
-        store.append(std::move(batch));
-        QCOMPARE(batch.rowCount(), 0);
-    }
-    const int batched = next;
-    while (next < 10000)
-        addRow(store, next++, false);
-
-    QCOMPARE(store.rowCount(), 10000);
-    for (const int row : {0, 1, 2, 4095, 4096, 4097, 4100, 4105, 5000, 9999}) {
-        QCOMPARE(store.cell(row, 0).toString(), QString::number(row));
-        QCOMPARE(store.isNull(row, 1), row % 10 == 0);
-        const bool cut = row % 10 == 5 && row < batched;
-        if (!cut)
-            QCOMPARE(store.cell(row, 1).toString(), row % 10 == 0 ? QString("<NULL>")
-                                                    : row % 2     ? japanese
-                                                                  : QString());
-        // The cut character never reaches into the next cell.
-        QCOMPARE(store.cell(row, 2).toString(), row == 4097 ? longText : QString("x"));
-    }
-    // Beyond the text itself, a few bytes a cell.
-    QVERIFY2(store.overheadBytes() <= 16 * 3 * 10000,
-             qPrintable(QString::number(store.overheadBytes())));
 }
 
 void tst_Run::queryAndStatementPaths_data()
@@ -251,7 +163,7 @@ void tst_Run::queryAndStatementPaths()
     DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
     DB::ExecuteStatement("INSERT INTO t_run VALUES (1, '社員'), (2, NULL), (3, 'c')");
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
-    ResultModel &model = *mWindow->resultModel();
+    ResultModel &model = *TestWindow::resultModel(*mWindow);
 
     // A query: headers from the row, the count and the time in the status bar.
     run("  Select id, name\r\nfrom t_run order by id  ");
@@ -259,11 +171,10 @@ void tst_Run::queryAndStatementPaths()
     QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString().toLower(),
              QString("name"));
     QCOMPARE(rows(model), QStringList({"1|社員", "2|<NULL>", "3|c"}));
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("3件\t")
-                 && mWindow->staMsg->currentMessage().endsWith("秒"),
-             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY2(statusText().startsWith("3件\t") && statusText().endsWith("秒"),
+             qPrintable(statusText()));
     QVERIFY(controlsEnabled());
-    QVERIFY(mWindow->txtWindow->hasFocus());
+    QVERIFY(TestWindow::editor(*mWindow)->hasFocus());
     QVERIFY(!DB::InTransaction());
 
     // Queries that do not begin with "select" fill the list as well, and leave
@@ -272,56 +183,54 @@ void tst_Run::queryAndStatementPaths()
                               "/* c */ select 2", "values (2)"}) {
         run(query);
         QCOMPARE(rows(model), QStringList({"2"}));
-        QVERIFY2(mWindow->staMsg->currentMessage().startsWith("1件\t"),
-                 qPrintable(mWindow->staMsg->currentMessage()));
+        QVERIFY2(statusText().startsWith("1件\t"), qPrintable(statusText()));
         QVERIFY2(!DB::InTransaction() && !UncommittedChanges(), query);
     }
     run("select id, name from t_run order by id");
 
     // A failing query shows the database's message and keeps the rows.
     run("select * from no_such_table");
-    QVERIFY(!mWindow->staMsg->currentMessage().contains('\t'));
-    QVERIFY(!mWindow->staMsg->currentMessage().isEmpty());
+    QVERIFY(!statusText().contains('\t'));
+    QVERIFY(!statusText().isEmpty());
     QCOMPARE(model.rowCount(), 3);
 
     // Statements run in one transaction that the program begins; a failing one
     // leaves it open with the earlier work.
     run("update t_run set name = 'x' where id = 1");
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("実行しました。\t"),
-             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY2(statusText().startsWith("実行しました。\t"), qPrintable(statusText()));
     QVERIFY(DB::InTransaction() && SQLEdit::UncommittedChanges());
     run("insert into no_such_table values (1)");
-    QVERIFY(!mWindow->staMsg->currentMessage().startsWith("実行しました。"));
+    QVERIFY(!statusText().startsWith("実行しました。"));
     QVERIFY(DB::InTransaction());
     SQLEdit::HasConnected = true;
-    RunFileCommand(*mWindow, 3);
-    QCOMPARE(mWindow->staMsg->currentMessage(), QString("コミットしました。"));
+    QVERIFY(choose(Commit));
+    QCOMPARE(statusText(), QString("コミットしました。"));
 
     // A tab and a line break in a literal are stored as typed.
     run("insert into t_run values (4, 'a\tb\nc')");
     const auto stored = DB::OpenDynaset("select name from t_run where id = 4", 0);
     QVERIFY(stored && !stored->isEof());
     QCOMPARE(stored->fields().at(0).value().toString(), QString("a\tb\nc"));
-    RunFileCommand(*mWindow, 4);
+    QVERIFY(choose(Rollback));
 
     // An empty result: no columns left from before, the headers hidden.
     run("select name from t_run where id = 1 and name = 'x' and id > 5");
     QCOMPARE(model.columnCount(), 0);
-    QVERIFY(mWindow->lvwWindow->horizontalHeader()->isHidden());
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("\t"),
-             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY(TestWindow::resultList(*mWindow)->horizontalHeader()->isHidden());
+    QVERIFY2(statusText().startsWith("\t"), qPrintable(statusText()));
     run("select name from t_run where id = 1");
     QCOMPARE(rows(model), QStringList({"x"}));
-    QVERIFY(!mWindow->lvwWindow->horizontalHeader()->isHidden());
+    QVERIFY(!TestWindow::resultList(*mWindow)->horizontalHeader()->isHidden());
 
     // A selection of blanks runs nothing and clears the status bar.
-    mWindow->txtWindow->setPlainText("select 1\n \t\n");
-    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    editor->setPlainText("select 1\n \t\n");
+    QTextCursor cursor = editor->textCursor();
     cursor.setPosition(9);
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    mWindow->txtWindow->setTextCursor(cursor);
-    QTest::keyClick(mWindow->txtWindow, Qt::Key_F5, Qt::ShiftModifier);
-    QVERIFY(mWindow->staMsg->currentMessage().isEmpty());
+    editor->setTextCursor(cursor);
+    QTest::keyClick(editor, Qt::Key_F5, Qt::ShiftModifier);
+    QVERIFY(statusText().isEmpty());
     QCOMPARE(rows(model), QStringList({"x"}));
 
     // Only what ran is logged, each line of a statement indented by one space.
@@ -344,8 +253,8 @@ void tst_Run::errorWhileFetchingKeepsRows()
     QVERIFY2(mDialogs->messages.first().startsWith("Error|")
                  && mDialogs->messages.first().endsWith("\r\n"),
              qPrintable(mDialogs->messages.first()));
-    QCOMPARE(mWindow->resultModel()->rowCount(), 1);
-    QCOMPARE(mWindow->staMsg->currentMessage(), QString("1件"));
+    QCOMPARE(TestWindow::resultModel(*mWindow)->rowCount(), 1);
+    QCOMPARE(statusText(), QString("1件"));
     QVERIFY(controlsEnabled());
     const QByteArray log = readBytes(path("Korvane.log"));
     QVERIFY2(log.startsWith("-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-\r\n")
@@ -356,8 +265,7 @@ void tst_Run::errorWhileFetchingKeepsRows()
         QVERIFY(QFile::remove(path(name)) && QDir(mHome->path()).mkdir(name));
     mDialogs->messages.clear();
     run("select 1");
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith("1件\t"),
-             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY2(statusText().startsWith("1件\t"), qPrintable(statusText()));
     run("SELECT x, abs(-9223372036854775806 - x) FROM (SELECT 1 AS x UNION ALL SELECT 2)");
     QCOMPARE(mDialogs->messages.size(), 1);
     QVERIFY(controlsEnabled());
@@ -367,15 +275,16 @@ void tst_Run::errorWhileFetchingKeepsRows()
 void tst_Run::escStopsTheFill()
 {
     connect("LITE");
-    QTimer::singleShot(50, mWindow.get(),
-                       [this] { QTest::keyClick(mWindow->lvwWindow, Qt::Key_Escape); });
+    QTimer::singleShot(50, mWindow.get(), [this] {
+        QTest::keyClick(TestWindow::resultList(*mWindow), Qt::Key_Escape);
+    });
     run("SELECT x FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
         "SELECT x FROM c)");
-    const int count = mWindow->resultModel()->rowCount();
+    const int count = TestWindow::resultModel(*mWindow)->rowCount();
     QVERIFY(count > 0);
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith(QString::number(count) + "件\t"),
-             qPrintable(mWindow->staMsg->currentMessage()));
-    QCOMPARE(mWindow->resultModel()->index(count - 1, 0).data().toString(), QString::number(count));
+    QVERIFY2(statusText().startsWith(QString::number(count) + "件\t"), qPrintable(statusText()));
+    QCOMPARE(TestWindow::resultModel(*mWindow)->index(count - 1, 0).data().toString(),
+             QString::number(count));
     QVERIFY(!SQLEdit::AbortRequested);
     QVERIFY(controlsEnabled());
     QVERIFY(mDialogs->messages.isEmpty());
@@ -384,7 +293,7 @@ void tst_Run::escStopsTheFill()
 void tst_Run::unusualValues()
 {
     connect("LITE");
-    ResultModel &model = *mWindow->resultModel();
+    ResultModel &model = *TestWindow::resultModel(*mWindow);
     run("select x'00FF41', zeroblob(2), length(hex(randomblob(5000000))), "
         "hex(randomblob(5000000)) as big");
     QCOMPARE(rows(model).size(), 1);
@@ -417,7 +326,7 @@ void tst_Run::lostConnectionWhileFetching()
     QTimer stopper;
     // Stopped once the first rows are in the list (the query is already open).
     QObject::connect(&stopper, &QTimer::timeout, [&] {
-        if (!stopped && mWindow->resultModel()->rowCount() > 0)
+        if (!stopped && TestWindow::resultModel(*mWindow)->rowCount() > 0)
             stopped = QProcess::execute(pgCtl, {"stop"}) == 0;
     });
     stopper.start(5);
@@ -430,7 +339,7 @@ void tst_Run::lostConnectionWhileFetching()
              qPrintable(mDialogs->questions.first()));
     QVERIFY(mDialogs->messages.isEmpty());
     QVERIFY(mWindow->windowTitle().endsWith(" - 接続切断"));
-    QVERIFY(mWindow->resultModel()->rowCount() > 0);
+    QVERIFY(TestWindow::resultModel(*mWindow)->rowCount() > 0);
     QVERIFY(controlsEnabled());
 }
 
@@ -507,26 +416,26 @@ void tst_Run::escCancelsStatement()
     // The timer fires while the window waits for the statement.
     bool running = false;
     QTimer::singleShot(escAfter, mWindow.get(), [&] {
-        running = !mWindow->txtWindow->isEnabled() && mWindow->Label1->isVisible();
+        running
+            = !TestWindow::editor(*mWindow)->isEnabled() && TestWindow::hint(*mWindow)->isVisible();
         QTest::keyClick(mWindow.get(), Qt::Key_Escape);
     });
     run(statement);
     QVERIFY(running);
     QCOMPARE(mDialogs->questions.size(), asked ? 1 : 0);
-    QVERIFY2(mWindow->staMsg->currentMessage().startsWith(status),
-             qPrintable(mWindow->staMsg->currentMessage()));
+    QVERIFY2(statusText().startsWith(status), qPrintable(statusText()));
     QVERIFY2(mDialogs->messages.isEmpty(), qPrintable(mDialogs->messages.join('\n')));
     QVERIFY(controlsEnabled());
     QCOMPARE(DB::InTransaction(), inTransaction);
     QCOMPARE(UncommittedChanges(), earlierWork && earlierKept);
 
     run("select count(*) from t_run where id = 1");
-    QCOMPARE(mWindow->resultModel()->index(0, 0).data().toString(),
+    QCOMPARE(TestWindow::resultModel(*mWindow)->index(0, 0).data().toString(),
              QString(earlierKept ? "1" : "0"));
     // One Esc stops one statement: the next query reads every row, past a batch.
     run("select x from (with recursive c(x) as (select 1 union all select x + 1 from c "
         "where x < 5000) select x from c) s");
-    QCOMPARE(mWindow->resultModel()->rowCount(), 5000);
+    QCOMPARE(TestWindow::resultModel(*mWindow)->rowCount(), 5000);
     if (inTransaction)
         DB::RollbackTransaction(); // leaving the server clean
 }
@@ -586,18 +495,17 @@ void tst_Run::transactionControl()
     for (const QString &step : steps) {
         const QStringList parts = step.split('|');
         if (parts[0] == "!commit" || parts[0] == "!rollback")
-            RunFileCommand(*mWindow, parts[0] == "!commit" ? 3 : 4);
+            QVERIFY(choose(parts[0] == "!commit" ? Commit : Rollback));
         else
             run(parts[0]);
         const QString state
             = QString::number(seenRows(server)) + '|' + QString::number(UncommittedChanges());
         QVERIFY2(state == parts[1] + '|' + parts[2],
-                 qPrintable(step + " gave " + state + ": " + mWindow->staMsg->currentMessage()));
+                 qPrintable(step + " gave " + state + ": " + statusText()));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
                  parts[2] == "1");
         if (parts.size() > 3)
-            QVERIFY2(mWindow->staMsg->currentMessage().startsWith(parts[3]),
-                     qPrintable(mWindow->staMsg->currentMessage()));
+            QVERIFY2(statusText().startsWith(parts[3]), qPrintable(statusText()));
     }
     QVERIFY(mDialogs->messages.isEmpty());
 }
@@ -616,7 +524,7 @@ void tst_Run::terminatedSession()
     DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
     run("insert into t_run values (1, 'lost')");
     run("select pg_backend_pid()");
-    const QString pid = mWindow->resultModel()->index(0, 0).data().toString();
+    const QString pid = TestWindow::resultModel(*mWindow)->index(0, 0).data().toString();
     {
         Engine::SqlConnectionName name;
         QSqlDatabase killer = testPostgres(name.name());
@@ -627,8 +535,8 @@ void tst_Run::terminatedSession()
 
     mDialogs->answerYes = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        RunFileCommand(*mWindow, 3);
-        QCOMPARE(mWindow->staMsg->currentMessage(), QString("データベースとの接続が切れました。"));
+        QVERIFY(choose(Commit));
+        QCOMPARE(statusText(), QString("データベースとの接続が切れました。"));
         QCOMPARE(mDialogs->questions.size(), attempt + 1);
         QCOMPARE(mWindow->windowTitle(), QString("Korvane - 接続切断"));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->text(), QString("接続切断"));
@@ -638,19 +546,15 @@ void tst_Run::terminatedSession()
 
     mDialogs->answerYes = true;
     run("select 1");
-    QCOMPARE(mWindow->staMsg->currentMessage(), QString("接続し直しました。"));
+    QCOMPARE(statusText(), QString("接続し直しました。"));
     QCOMPARE(mWindow->windowTitle(), QString("Korvane"));
     QVERIFY(!DB::ConnectionLost() && !UncommittedChanges());
     QCOMPARE(seenRows("PG"), 0);
     run("select 2");
-    QCOMPARE(rows(*mWindow->resultModel()), QStringList({"2"}));
+    QCOMPARE(rows(*TestWindow::resultModel(*mWindow)), QStringList({"2"}));
     QVERIFY(mDialogs->messages.isEmpty());
 }
 
-int runExecutionTests(int argc, char **argv)
-{
-    tst_Run test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Run)
 
 #include "tst_run.moc"

@@ -1,5 +1,6 @@
 #include "../fakedialogs.h"
 #include "../filesizelimit.h"
+#include "../mainwindow.h"
 #include "../testservers.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
@@ -117,13 +118,14 @@ void tst_Files::loadIntoEditor()
     QFETCH(QString, expected);
     QVERIFY(writeBytes(path("a.sql"), file));
 
-    mWindow->txtWindow->setPlainText(editor);
-    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    EditorBox *box = TestWindow::editor(*mWindow);
+    box->setPlainText(editor);
+    QTextCursor cursor = box->textCursor();
     cursor.setPosition(selectFrom);
     cursor.setPosition(selectTo, QTextCursor::KeepAnchor);
-    mWindow->txtWindow->setTextCursor(cursor);
-    FileIO::LoadTextFile(path("a.sql"), mWindow->txtWindow);
-    QCOMPARE(EditorText(mWindow->txtWindow), expected);
+    box->setTextCursor(cursor);
+    FileIO::LoadTextFile(path("a.sql"), box);
+    QCOMPARE(EditorText(box), expected);
 }
 
 void tst_Files::loadIntoListSkipsBlankLines()
@@ -160,45 +162,47 @@ void tst_Files::loadFailsBeforeAddingAnything()
     QVERIFY(QDir(mDir->path()).mkdir("folder.sql"));
     QVERIFY(writeBytes(path("binary.sql"), QByteArray("select\0\xff\xfe\x81\x00", 11)));
 
-    mWindow->txtWindow->setPlainText("kept");
-    QCOMPARE(errorNumber([&] { FileIO::LoadTextFile(path(name), mWindow->txtWindow); }), error);
-    QCOMPARE(EditorText(mWindow->txtWindow), QString("kept"));
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    editor->setPlainText("kept");
+    QCOMPARE(errorNumber([&] { FileIO::LoadTextFile(path(name), editor); }), error);
+    QCOMPARE(EditorText(editor), QString("kept"));
 }
 
 void tst_Files::openCommand()
 {
     QVERIFY(writeBytes(path("a.sql"), "A\r\nB\r\n"));
     mWindow->show();
-    mWindow->txtWindow->setFocus();
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    editor->setFocus();
 
-    // Cancelled: nothing happens.
-    SQLEdit::RunFileCommand(*mWindow, 0);
+    // From the File menu; cancelled: nothing happens.
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 0));
     QCOMPARE(mDialogs->choosers,
              QStringList({"ファイルを開く|" + mDir->path() + "|SQLﾌｧｲﾙ (*.sql *.txt)"}));
-    QVERIFY(mWindow->txtWindow->toPlainText().isEmpty());
+    QVERIFY(editor->toPlainText().isEmpty());
 
     // From the toolbar; the buttons follow the new text.
     mDialogs->chosenFile = path("a.sql");
-    mWindow->toolbarButton(1)->trigger();
-    QCOMPARE(EditorText(mWindow->txtWindow), QString("A\r\nB\r\n"));
-    QVERIFY(mWindow->toolbarButton(2)->isEnabled());
-    QVERIFY(mWindow->toolbarButton(13)->isEnabled());
+    TestWindow::toolbarButton(*mWindow, 1)->trigger();
+    QCOMPARE(EditorText(editor), QString("A\r\nB\r\n"));
+    QVERIFY(TestWindow::toolbarButton(*mWindow, 2)->isEnabled());
+    QVERIFY(TestWindow::toolbarButton(*mWindow, 13)->isEnabled());
 
     // Saving what was opened adds one line end, as every save does.
     mDialogs->chosenFile = path("b.sql");
-    SQLEdit::RunFileCommand(*mWindow, 1);
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 1));
     QCOMPARE(readBytes(path("b.sql")), QByteArray("A\r\nB\r\n\r\n"));
 
     // A file that vanished stays silent; one that is not text says so.
     mDialogs->chosenFile = path("vanished.sql");
-    SQLEdit::RunFileCommand(*mWindow, 0);
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 0));
     QVERIFY(mDialogs->messages.isEmpty());
     QVERIFY(writeBytes(path("image.sql"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff", 17)));
     mDialogs->chosenFile = path("image.sql");
-    SQLEdit::RunFileCommand(*mWindow, 0);
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 0));
     QCOMPARE(mDialogs->messages,
              QStringList({"ファイルを開く|" + SQLEdit::NotTextMessage(path("image.sql"))}));
-    QCOMPARE(EditorText(mWindow->txtWindow), QString("A\r\nB\r\n"));
+    QCOMPARE(EditorText(editor), QString("A\r\nB\r\n"));
 }
 
 void tst_Files::save_data()
@@ -237,14 +241,15 @@ void tst_Files::save()
     QFETCH(QByteArray, bytes);
     QVERIFY(writeBytes(path("old.sql"), "old"));
 
-    mWindow->txtWindow->setPlainText(text);
-    QTextCursor cursor = mWindow->txtWindow->textCursor();
+    EditorBox *editor = TestWindow::editor(*mWindow);
+    editor->setPlainText(text);
+    QTextCursor cursor = editor->textCursor();
     cursor.setPosition(0);
     cursor.setPosition(selectionLength, QTextCursor::KeepAnchor);
-    mWindow->txtWindow->setTextCursor(cursor);
+    editor->setTextCursor(cursor);
     mDialogs->chosenFile = typed.isEmpty() ? QString() : path(typed);
     mDialogs->answerYes = answerYes;
-    SQLEdit::RunFileCommand(*mWindow, 1);
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 1));
 
     QCOMPARE(readBytes(path(written)), bytes);
     QCOMPARE(mDialogs->questions.size(), typed == "old" ? 1 : 0);
@@ -265,11 +270,11 @@ void tst_Files::saveFailureIsReportedAndKeepsOldFile()
     QFETCH(QString, typed);
     QFETCH(int, diskLimit);
     QVERIFY(writeBytes(path("old.sql"), "old"));
-    mWindow->txtWindow->setPlainText(QString(300, 'x'));
+    TestWindow::editor(*mWindow)->setPlainText(QString(300, 'x'));
     mDialogs->chosenFile = path(typed);
     {
         FileSizeLimit limit(diskLimit > 0 ? rlim_t(diskLimit) : RLIM_INFINITY);
-        SQLEdit::RunFileCommand(*mWindow, 1);
+        QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 1));
     }
     QCOMPARE(mDialogs->messages.size(), 1);
     const QString message = mDialogs->messages.first();
@@ -339,8 +344,8 @@ void tst_Files::commitAndRollback()
     QCOMPARE(SQLEdit::UncommittedChanges(), flags.contains('C'));
     SQLEdit::HasConnected = flags.contains('H');
 
-    SQLEdit::RunFileCommand(*mWindow, index);
-    QCOMPARE(mWindow->staMsg->currentMessage(), status);
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", index));
+    QCOMPARE(TestWindow::statusBar(*mWindow)->currentMessage(), status);
     QCOMPARE(SQLEdit::UncommittedChanges(), flags == "C");
     QCOMPARE(DB::InTransaction(), status.isEmpty());
     DB::RollbackTransaction();
@@ -358,6 +363,7 @@ void tst_Files::refusedCommitKeepsWorkPending()
     DB::ExecuteStatement("INSERT INTO t_files VALUES (1)");
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
     SQLEdit::HasConnected = true;
+    const QStatusBar *status = TestWindow::statusBar(*mWindow);
     {
         Engine::SqlConnectionName name;
         QSqlDatabase reader = QSqlDatabase::addDatabase("QSQLITE", name.name());
@@ -366,23 +372,17 @@ void tst_Files::refusedCommitKeepsWorkPending()
         QSqlQuery read(reader);
         QVERIFY(read.exec("SELECT 1 FROM sqlite_master UNION ALL SELECT 2") && read.next());
 
-        SQLEdit::RunFileCommand(*mWindow, 3);
-        QVERIFY2(mWindow->staMsg->currentMessage().contains("locked"),
-                 qPrintable(mWindow->staMsg->currentMessage()));
+        QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 3));
+        QVERIFY2(status->currentMessage().contains("locked"), qPrintable(status->currentMessage()));
         QVERIFY(SQLEdit::UncommittedChanges());
         QVERIFY(DB::InTransaction());
     }
-    SQLEdit::RunFileCommand(*mWindow, 3);
-    QCOMPARE(mWindow->staMsg->currentMessage(), QString("コミットしました。"));
+    QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 3));
+    QCOMPARE(status->currentMessage(), QString("コミットしました。"));
     QVERIFY(!SQLEdit::UncommittedChanges());
     QCOMPARE(countRows("LITE"), 1);
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    tst_Files test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Files)
 
 #include "tst_files.moc"

@@ -1,4 +1,5 @@
 #include "../fakedialogs.h"
+#include "../mainwindow.h"
 #include "../testfiles.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
@@ -167,10 +168,11 @@ void tst_Property::opensWithDefaults()
     QCOMPARE(focusName(), QString("optInput1(0)"));
 
     // Below the toolbar, from the left edge of toolbar button 17.
-    const QWidget *button = mMain->Toolbar->widgetForAction(mMain->toolbarButton(17));
+    const QToolBar *toolbar = TestWindow::toolbar(*mMain);
+    const QWidget *button = toolbar->widgetForAction(TestWindow::toolbarButton(*mMain, 17));
     QVERIFY(button);
     QCOMPARE(dialog->x(), mMain->x() + button->x());
-    QVERIFY(dialog->y() > mMain->y() + mMain->Toolbar->height());
+    QVERIFY(dialog->y() > mMain->y() + toolbar->height());
 
     // Escape does not close the dialog.
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
@@ -469,10 +471,6 @@ void tst_Property::failedSaveIsReported()
     QVERIFY(!dialog->isVisible());
 }
 
-int runPropertyTests(int argc, char **argv)
-{
-    tst_Property test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_Property)
 
 #include "tst_property.moc"

@@ -5,7 +5,6 @@
 #include "../filesizelimit.h"
 #include "../testfiles.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -575,15 +574,6 @@ void tst_Settings::saveKeepsOtherLinesAndRoundTrips()
     QCOMPARE(storeDump(), saved);
 }
 
-int runPropertyTests(int argc, char **argv);
-
-int main(int argc, char **argv)
-{
-    // The store's tests need no window; the properties dialog's do.
-    QApplication app(argc, argv);
-    tst_Settings test;
-    const int failed = QTest::qExec(&test, argc, argv);
-    return failed + runPropertyTests(argc, argv);
-}
+QTEST_GUILESS_MAIN(tst_Settings)
 
 #include "tst_settings.moc"
