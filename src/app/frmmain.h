@@ -16,7 +16,7 @@ class SplitterDrag;
 /// label and status bar. Its controls are its own: other code reaches them by
 /// their objectNames (tests, assistive technology) or, within app/, through the
 /// commands that the window runs with them.
-class frmMain : public QMainWindow, private SQLEdit::ExecutionView
+class frmMain : public QMainWindow, public SQLEdit::ExecutionView
 {
     Q_OBJECT
 
@@ -55,7 +55,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // What running a statement needs of the window.
+    // What running a statement needs of the window, reached through ExecutionView.
     QString statementText() const override;
     void setRunning(bool running) override;
     bool isRunning() const override { return mRunning; }

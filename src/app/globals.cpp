@@ -1,7 +1,5 @@
 #include "app/globals.h"
 
-#include "oracle/db.h"
-
 namespace SQLEdit {
 
 bool InitGlobals()
@@ -9,11 +7,6 @@ bool InitGlobals()
     AbortRequested = false;
     HasConnected = false;
     return true;
-}
-
-bool UncommittedChanges()
-{
-    return DB::UncommittedChanges();
 }
 
 QString BuildCaption(const QString &title, int major, int minor, int revision)

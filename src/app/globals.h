@@ -8,10 +8,6 @@
 /// Program-wide state of the application shell.
 namespace SQLEdit {
 
-/// A data-changing statement ran since the last commit or rollback: asked of
-/// the connection, which alone keeps that state.
-bool UncommittedChanges();
-
 /// Resets the program-wide flags; returns true.
 bool InitGlobals();
 

@@ -11,6 +11,7 @@
 #include "oracle/db.h"
 #include "settings/settingsstore.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -77,7 +78,7 @@ void tst_App::startUpResetsFlagsAndShowsCaption()
     QVERIFY(window->isVisible());
     QVERIFY(!SQLEdit::AbortRequested);
     QVERIFY(!SQLEdit::HasConnected);
-    QVERIFY(!SQLEdit::UncommittedChanges());
+    QVERIFY(!DB::UncommittedChanges());
     QVERIFY(!DB::InTransaction());
 
     QCOMPARE(SQLEdit::BaseCaption, QString("Korvane Ver3.1.1"));
@@ -339,6 +340,8 @@ void tst_App::codeWindowIsCreatedHiddenBesideMainWindow()
     QVERIFY(vb->isWindow());
     QVERIFY(!vb->isVisible());
     QCOMPARE(vb->windowTitle(), QString("編集用ｳｨﾝﾄﾞｳ"));
+    // Assistive technology sees a window of its own, not a pane of the main one.
+    QCOMPARE(QAccessible::queryAccessibleInterface(vb)->role(), QAccessible::Window);
     QCOMPARE(w.pos(), QPoint(0, 0));
     QCOMPARE(vb->pos(), QPoint(w.frameGeometry().right() + 1, w.frameGeometry().top()));
 }
@@ -360,11 +363,12 @@ void tst_App::activationRefreshesButtonsAndTriesInitialConnectionOnce()
     QCOMPARE(attempts, 1);
     QVERIFY(w.initialConnectPending());
     // Not while a statement runs.
-    editor->setEnabled(false);
+    SQLEdit::ExecutionView &view = w;
+    view.setRunning(true);
     QVERIFY(activate(&other));
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 1);
-    editor->setEnabled(true);
+    view.setRunning(false);
     QVERIFY(activate(&other));
     QVERIFY(activate(&w));
     QCOMPARE(attempts, 2);
@@ -400,18 +404,18 @@ void tst_App::closeBoxIsRefusedWhileStatementRuns()
 {
     frmMain w;
     w.show();
-    EditorBox *editor = TestWindow::editor(w);
-    editor->setEnabled(false); // a statement is running
+    SQLEdit::ExecutionView &view = w;
+    view.setRunning(true);
     QVERIFY(!w.close());
     QVERIFY(w.isVisible());
 
-    editor->setEnabled(true);
+    view.setRunning(false);
     QVERIFY(w.close());
 
     // The program's own exit is never refused.
     frmMain other;
     other.show();
-    TestWindow::editor(other)->setEnabled(false);
+    static_cast<SQLEdit::ExecutionView &>(other).setRunning(true);
     other.unloadFromCode();
     QVERIFY(!other.isVisible());
 }

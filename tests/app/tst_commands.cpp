@@ -3,11 +3,13 @@
 #include "about/frmabout.h"
 #include "app/commands.h"
 #include "app/editorbox.h"
+#include "app/filecommands.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
+#include "app/maincontrols.h"
 #include "convert/frmvb.h"
 #include "exec/resultmodel.h"
-#include "files/filecommands.h"
+#include "files/loadtextfile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,7 +111,7 @@ void tst_Commands::cleanup()
 void tst_Commands::toolbarRunsItsCommand()
 {
     QStringList table;
-    for (int button = 0; button <= frmMain::ToolbarButtonCount + 1; ++button) {
+    for (int button = 0; button <= MainControls::ToolbarButtonCount + 1; ++button) {
         const Command command = ToolbarCommand(button);
         if (command.routine != Command::None)
             table << QString("%1:%2/%3").arg(button).arg(command.routine).arg(command.index);
@@ -420,8 +422,8 @@ void tst_Commands::keys()
     // Esc asks a running statement to stop; with none running it does nothing.
     QTest::keyClick(list, Qt::Key_Escape);
     QVERIFY(!SQLEdit::AbortRequested);
-    editor->setEnabled(false);
-    QTest::keyClick(list, Qt::Key_Escape);
+    static_cast<SQLEdit::ExecutionView &>(w).setRunning(true);
+    QTest::keyClick(&w, Qt::Key_Escape);
     QVERIFY(SQLEdit::AbortRequested);
 }
 
@@ -483,14 +485,14 @@ void tst_Commands::droppedFilesAreInsertedInOrder()
     // The binary file and the missing one are named; the others go in regardless.
     QCOMPARE(mDialogs->messages.size(), 2);
     QCOMPARE(mDialogs->messages.first(),
-             "ファイルを開く|" + SQLEdit::NotTextMessage(mHome->filePath("d.Sql")));
+             "ファイルを開く|" + FileIO::NotTextMessage(mHome->filePath("d.Sql")));
     QVERIFY(mDialogs->messages.last().contains(mHome->filePath("missing.sql")));
 }
 
 void tst_Commands::exitAndViewFromMenus()
 {
     frmMain &w = *mWindow;
-    QAction *button = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
+    QAction *button = TestWindow::toolbarButton(w, MainControls::CodeWindowButton);
     QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
     const frmVb *codeWindow = TestWindow::codeWindow(w);
     view->trigger();

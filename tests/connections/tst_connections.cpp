@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,7 +103,7 @@ void tst_Connections::writeList(const QStringList &records)
 
 std::unique_ptr<frmDB> tst_Connections::openDialog()
 {
-    auto dialog = std::make_unique<frmDB>(*mMain);
+    auto dialog = std::make_unique<frmDB>(mMain.get(), mMain->dialogPlacement(5));
     dialog->show();
     dialog->activateWindow();
     QApplication::setActiveWindow(dialog.get());
@@ -187,9 +188,9 @@ void tst_Connections::okConnectsAndSavesList()
     QFETCH(QString, user);
     QFETCH(QByteArray, file);
     writeList({record("OTHER", "LITE", "X", 1)});
-    TestWindow::statusBar(*mMain)->showMessage("old");
 
     const auto dialog = openDialog();
+    QSignalSpy confirmed(dialog.get(), &frmDB::confirmed); // the window clears its status bar
     QTest::keyClicks(dialog->txtInput[0], user);
     QTest::keyClicks(dialog->txtInput[1], user == "other" ? "X" : "TIGER");
     QTest::keyClicks(dialog->txtInput[2], "lite");
@@ -202,7 +203,7 @@ void tst_Connections::okConnectsAndSavesList()
     QCOMPARE(QFileInfo(path("DB.ini")).permissions() & 0x0077, QFileDevice::Permissions());
     QCOMPARE(mMain->windowTitle(), Base + "(" + user.toUpper() + " @ LITE)");
     QVERIFY(SQLEdit::HasConnected);
-    QVERIFY(TestWindow::statusBar(*mMain)->currentMessage().isEmpty());
+    QCOMPARE(confirmed.size(), 1);
     QCOMPARE(DB::CurrentUserId(), user.toUpper());
     QCOMPARE(DB::CurrentIsInitial(), qint16(makeInitial));
     QVERIFY(mDialogs->messages.isEmpty());

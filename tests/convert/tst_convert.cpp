@@ -2,6 +2,7 @@
 #include "../testservers.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
+#include "app/maincontrols.h"
 #include "convert/converter.h"
 #include "convert/frmvb.h"
 #include "convert/placement.h"
@@ -402,7 +403,7 @@ void tst_Convert::viewCommandShowsAndHides()
     QVERIFY(TestWindow::activate(&w));
     frmVb *vb = TestWindow::codeWindow(w);
     QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
-    QAction *button = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
+    QAction *button = TestWindow::toolbarButton(w, MainControls::CodeWindowButton);
     auto state = [&] {
         return QString("%1%2%3")
             .arg(vb->isVisible())
@@ -448,7 +449,7 @@ void tst_Convert::conversionShowsPlacesAndFills()
     frmVb *vb = TestWindow::codeWindow(w);
     EditorBox *editor = TestWindow::editor(w);
     QAction *view = TestWindow::menuItem(w, "mnu_v", 0);
-    QAction *codeButton = TestWindow::toolbarButton(w, frmMain::CodeWindowButton);
+    QAction *codeButton = TestWindow::toolbarButton(w, MainControls::CodeWindowButton);
     editor->setFocus();
     editor->setPlainText("SELECT *\nFROM T\n");
     w.UpdateEditButtons();

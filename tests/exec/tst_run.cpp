@@ -2,11 +2,11 @@
 #include "../mainwindow.h"
 #include "../testservers.h"
 #include "../watchdog.h"
+#include "app/filecommands.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
-#include "files/filecommands.h"
 #include "oracle/db.h"
 
 #include <QApplication>
@@ -184,7 +184,7 @@ void tst_Run::queryAndStatementPaths()
         run(query);
         QCOMPARE(rows(model), QStringList({"2"}));
         QVERIFY2(statusText().startsWith("1件\t"), qPrintable(statusText()));
-        QVERIFY2(!DB::InTransaction() && !UncommittedChanges(), query);
+        QVERIFY2(!DB::InTransaction() && !DB::UncommittedChanges(), query);
     }
     run("select id, name from t_run order by id");
 
@@ -198,7 +198,7 @@ void tst_Run::queryAndStatementPaths()
     // leaves it open with the earlier work.
     run("update t_run set name = 'x' where id = 1");
     QVERIFY2(statusText().startsWith("実行しました。\t"), qPrintable(statusText()));
-    QVERIFY(DB::InTransaction() && SQLEdit::UncommittedChanges());
+    QVERIFY(DB::InTransaction() && DB::UncommittedChanges());
     run("insert into no_such_table values (1)");
     QVERIFY(!statusText().startsWith("実行しました。"));
     QVERIFY(DB::InTransaction());
@@ -409,7 +409,7 @@ void tst_Run::escCancelsStatement()
     DB::ExecuteStatement("CREATE TABLE t_run (id INTEGER, name VARCHAR(20))");
     if (earlierWork) {
         run("insert into t_run values (1, 'earlier')");
-        QVERIFY(UncommittedChanges());
+        QVERIFY(DB::UncommittedChanges());
     }
     mDialogs->answerYes = answerYes;
 
@@ -427,7 +427,7 @@ void tst_Run::escCancelsStatement()
     QVERIFY2(mDialogs->messages.isEmpty(), qPrintable(mDialogs->messages.join('\n')));
     QVERIFY(controlsEnabled());
     QCOMPARE(DB::InTransaction(), inTransaction);
-    QCOMPARE(UncommittedChanges(), earlierWork && earlierKept);
+    QCOMPARE(DB::UncommittedChanges(), earlierWork && earlierKept);
 
     run("select count(*) from t_run where id = 1");
     QCOMPARE(TestWindow::resultModel(*mWindow)->index(0, 0).data().toString(),
@@ -499,7 +499,7 @@ void tst_Run::transactionControl()
         else
             run(parts[0]);
         const QString state
-            = QString::number(seenRows(server)) + '|' + QString::number(UncommittedChanges());
+            = QString::number(seenRows(server)) + '|' + QString::number(DB::UncommittedChanges());
         QVERIFY2(state == parts[1] + '|' + parts[2],
                  qPrintable(step + " gave " + state + ": " + statusText()));
         QCOMPARE(mWindow->findChild<QLabel *>("lblTransaction")->isVisibleTo(mWindow.get()),
@@ -548,7 +548,7 @@ void tst_Run::terminatedSession()
     run("select 1");
     QCOMPARE(statusText(), QString("接続し直しました。"));
     QCOMPARE(mWindow->windowTitle(), QString("Korvane"));
-    QVERIFY(!DB::ConnectionLost() && !UncommittedChanges());
+    QVERIFY(!DB::ConnectionLost() && !DB::UncommittedChanges());
     QCOMPARE(seenRows("PG"), 0);
     run("select 2");
     QCOMPARE(rows(*TestWindow::resultModel(*mWindow)), QStringList({"2"}));

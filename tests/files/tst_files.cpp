@@ -2,11 +2,11 @@
 #include "../filesizelimit.h"
 #include "../mainwindow.h"
 #include "../testservers.h"
+#include "app/filecommands.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
 #include "engine/sqlconnectionname.h"
-#include "files/filecommands.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
@@ -201,7 +201,7 @@ void tst_Files::openCommand()
     mDialogs->chosenFile = path("image.sql");
     QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 0));
     QCOMPARE(mDialogs->messages,
-             QStringList({"ファイルを開く|" + SQLEdit::NotTextMessage(path("image.sql"))}));
+             QStringList({"ファイルを開く|" + FileIO::NotTextMessage(path("image.sql"))}));
     QCOMPARE(EditorText(editor), QString("A\r\nB\r\n"));
 }
 
@@ -341,12 +341,12 @@ void tst_Files::commitAndRollback()
     else
         DB::OpenDynaset("SELECT COUNT(*) FROM t_files", 0);
     QVERIFY2(!Common::LastError::isSet(), qPrintable(Common::LastError::get().description));
-    QCOMPARE(SQLEdit::UncommittedChanges(), flags.contains('C'));
+    QCOMPARE(DB::UncommittedChanges(), flags.contains('C'));
     SQLEdit::HasConnected = flags.contains('H');
 
     QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", index));
     QCOMPARE(TestWindow::statusBar(*mWindow)->currentMessage(), status);
-    QCOMPARE(SQLEdit::UncommittedChanges(), flags == "C");
+    QCOMPARE(DB::UncommittedChanges(), flags == "C");
     QCOMPARE(DB::InTransaction(), status.isEmpty());
     DB::RollbackTransaction();
     QCOMPARE(countRows(server), rows);
@@ -374,12 +374,12 @@ void tst_Files::refusedCommitKeepsWorkPending()
 
         QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 3));
         QVERIFY2(status->currentMessage().contains("locked"), qPrintable(status->currentMessage()));
-        QVERIFY(SQLEdit::UncommittedChanges());
+        QVERIFY(DB::UncommittedChanges());
         QVERIFY(DB::InTransaction());
     }
     QVERIFY(TestWindow::chooseMenuItem(*mWindow, "mnu_f", 3));
     QCOMPARE(status->currentMessage(), QString("コミットしました。"));
-    QVERIFY(!SQLEdit::UncommittedChanges());
+    QVERIFY(!DB::UncommittedChanges());
     QCOMPARE(countRows("LITE"), 1);
 }
 

@@ -145,7 +145,7 @@ std::unique_ptr<frmProperty> tst_Property::openDialog(const QByteArray &config)
     mMain = std::make_unique<frmMain>();
     mMain->openInitialConnection = [] { return false; };
     mMain->show();
-    auto dialog = std::make_unique<frmProperty>(*mMain);
+    auto dialog = std::make_unique<frmProperty>(mMain.get(), mMain->dialogPlacement(17));
     dialog->show();
     dialog->activateWindow();
     QApplication::setActiveWindow(dialog.get());
