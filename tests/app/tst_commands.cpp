@@ -527,7 +527,7 @@ void tst_Commands::exitAndViewFromMenus()
     }
     QVERIFY(mDialogs->messages.isEmpty());
 
-    TestWindow::editor(w)->setEnabled(false); // even while a statement runs
+    static_cast<SQLEdit::ExecutionView &>(w).setRunning(true); // even while a statement runs
     TestWindow::menuItem(w, "mnu_f", 6)->trigger();
     QVERIFY(!w.isVisible());
 }

@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -188,22 +187,35 @@ void tst_Connections::okConnectsAndSavesList()
     QFETCH(QString, user);
     QFETCH(QByteArray, file);
     writeList({record("OTHER", "LITE", "X", 1)});
+    TestWindow::statusBar(*mMain)->showMessage("old");
 
-    const auto dialog = openDialog();
-    QSignalSpy confirmed(dialog.get(), &frmDB::confirmed); // the window clears its status bar
-    QTest::keyClicks(dialog->txtInput[0], user);
-    QTest::keyClicks(dialog->txtInput[1], user == "other" ? "X" : "TIGER");
-    QTest::keyClicks(dialog->txtInput[2], "lite");
-    dialog->chkInput[0]->setChecked(addToList);
-    dialog->chkInput[1]->setChecked(makeInitial);
-    QTest::mouseClick(dialog->cmdButton[1], Qt::LeftButton);
+    // Through the toolbar's connection button: the dialog is modal, so it is
+    // filled in once its own event loop runs.
+    bool shown = false;
+    QMetaObject::invokeMethod(
+        mMain.get(),
+        [&] {
+            auto *dialog = qobject_cast<frmDB *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = true;
+            QTest::keyClicks(dialog->txtInput[0], user);
+            QTest::keyClicks(dialog->txtInput[1], user == "other" ? "X" : "TIGER");
+            QTest::keyClicks(dialog->txtInput[2], "lite");
+            dialog->chkInput[0]->setChecked(addToList);
+            dialog->chkInput[1]->setChecked(makeInitial);
+            QTest::mouseClick(dialog->cmdButton[1], Qt::LeftButton);
+        },
+        Qt::QueuedConnection);
+    TestWindow::toolbarButton(*mMain, 4)->trigger();
 
-    QVERIFY(!dialog->isVisible());
+    QVERIFY(shown);
+    QVERIFY(!mMain->findChild<frmDB *>()); // closed and unloaded
     QCOMPARE(readBytes(path("DB.ini")), file);
     QCOMPARE(QFileInfo(path("DB.ini")).permissions() & 0x0077, QFileDevice::Permissions());
     QCOMPARE(mMain->windowTitle(), Base + "(" + user.toUpper() + " @ LITE)");
     QVERIFY(SQLEdit::HasConnected);
-    QCOMPARE(confirmed.size(), 1);
+    QVERIFY(TestWindow::statusBar(*mMain)->currentMessage().isEmpty());
     QCOMPARE(DB::CurrentUserId(), user.toUpper());
     QCOMPARE(DB::CurrentIsInitial(), qint16(makeInitial));
     QVERIFY(mDialogs->messages.isEmpty());
