@@ -32,7 +32,9 @@ void openFile(MainControls &ui)
         return;
     try {
         Common::WaitCursor wait;
-        FileIO::LoadTextFile(path, ui.txtWindow);
+        QString encoding;
+        FileIO::LoadTextFile(path, ui.txtWindow, &encoding);
+        ui.window->SourceFileChanged(path, encoding);
     } catch (const Common::RuntimeError &error) {
         // A file that vanished or cannot be read ends the command quietly; one
         // that is not text is said to be so rather than shown as garbage.
@@ -67,6 +69,7 @@ void saveFile(MainControls &ui)
         text = EditorText(ui.txtWindow);
     try {
         FileIO::WriteTextToFile(text, path);
+        ui.window->SourceFileChanged(path, QStringLiteral("UTF-8"));
     } catch (const Common::RuntimeError &error) {
         Dialogs::instance().message(ui.window,
                                     QStringLiteral("ファイルを保存できませんでした。\n%1\n%2")

@@ -5,9 +5,11 @@
 #include "app/copyresultrows.h"
 #include "app/editcommands.h"
 #include "app/editorbox.h"
+#include "app/editorjournal.h"
 #include "app/filecommands.h"
 #include "app/globals.h"
 #include "app/splitterdrag.h"
+#include "app/statementhistory.h"
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -123,6 +125,13 @@ void frmMain::Form_Load()
     FileIO::InitSettings();
     ui.mnu_h[0]->setEnabled(false);
 
+    // Every statement is kept, and the editor survives a crash: an editor that
+    // a copy of the program left behind that way is put back here.
+    mHistory = std::make_unique<StatementHistory>(ui);
+    mHistory->open();
+    mJournal = std::make_unique<EditorJournal>(ui);
+    mJournal->start();
+
     mEditorMouseDown = false;
     mInitialConnectPending = true;
 
@@ -218,6 +227,8 @@ void frmMain::ShowConnectionState()
 {
     const bool lost = DB::ConnectionLost();
     const bool pending = DB::UncommittedChanges();
+    if (mJournal)
+        mJournal->connectionStateChanged();
     ui.lblTransaction->setText(lost      ? QStringLiteral("接続切断")
                                : pending ? QStringLiteral("未コミット")
                                          : QString());
@@ -243,6 +254,11 @@ void frmMain::Form_Unload()
         ui.codeWindow->unload();
         ui.codeWindow = nullptr;
     }
+    // A normal end: the last text stays in the history, and the journal goes,
+    // so that the next start begins with an empty editor.
+    if (mHistory)
+        mHistory->addDraft(EditorText(ui.txtWindow));
+    mJournal.reset();
 }
 
 void frmMain::unloadFromCode()
@@ -311,6 +327,7 @@ void frmMain::connectEvents()
         ui.mnu_v[i]->setChecked(!ui.mnu_v[i]->isChecked());
         SQLEdit::ToggleCodeWindow(ui, i);
     });
+    connect(ui.mnuHistory, &QAction::triggered, this, [this] { mHistory->showWindow(); });
     for (int index = 1; index <= MainControls::ToolbarButtonCount; ++index) {
         if (!ui.buttons[index]->isSeparator())
             connect(ui.buttons[index], &QAction::triggered, this, [this, index] {
@@ -480,7 +497,9 @@ void frmMain::txtWindow_OLEDragDrop(const QStringList &paths)
         if (!FileIO::HasSqlFileEnding(path))
             continue;
         try {
-            FileIO::LoadTextFile(path, ui.txtWindow);
+            QString encoding;
+            FileIO::LoadTextFile(path, ui.txtWindow, &encoding);
+            SourceFileChanged(path, encoding);
         } catch (const Common::RuntimeError &error) {
             // One file that cannot be read does not stop the others.
             const QString text = error.number() == Common::ErrBadFileFormat
@@ -529,6 +548,30 @@ void frmMain::setRunning(bool running)
     ui.lvwWindow->setVisible(!running);
     if (!running)
         ui.txtWindow->setFocus();
+}
+
+void frmMain::statementStarting(const QString &text)
+{
+    mRunningStatement = text;
+    mHistory->statementStarting(text);
+    mJournal->statementStarting();
+}
+
+void frmMain::statementEnded(const SQLEdit::StatementOutcome &outcome)
+{
+    mHistory->statementEnded(outcome);
+    mJournal->statementEnded(mRunningStatement, outcome.rows >= 0);
+    mRunningStatement.clear();
+}
+
+void frmMain::SourceFileChanged(const QString &path, const QString &encoding)
+{
+    mJournal->setSource(path, encoding);
+}
+
+bool frmMain::flushJournal()
+{
+    return mJournal && mJournal->flush();
 }
 
 QString frmMain::statusText() const

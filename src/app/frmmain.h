@@ -7,7 +7,11 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class EditorJournal;
+class StatementHistory;
 
 class QKeyEvent;
 class SplitterDrag;
@@ -39,6 +43,11 @@ public:
     /// Opens files into the editor as if they had been dropped on it (the
     /// command line's files).
     void OpenFiles(const QStringList &paths) { txtWindow_OLEDragDrop(paths); }
+    /// The editor's text was read from, or saved to, this file.
+    void SourceFileChanged(const QString &path, const QString &encoding);
+    /// Waits until the editor's journal holds the editor as it is now; false
+    /// when the journal is off.
+    bool flushJournal();
 
     /// Where a dialog opened from toolbar button N goes (twips, frame included).
     QPoint dialogPlacement(int button) const { return ui.dialogPlacement(button); }
@@ -46,6 +55,8 @@ public:
     /// Editor height in twips that the layout keeps (0 before the first layout).
     int editorHeight() const { return mEditorHeight.value_or(0); }
     bool initialConnectPending() const { return mInitialConnectPending; }
+    /// A statement runs: the commands are disabled.
+    bool isRunning() const override { return mRunning; }
     /// Opens the saved start-up connection at activation; tests replace it.
     std::function<bool()> openInitialConnection;
 
@@ -58,12 +69,13 @@ private:
     // What running a statement needs of the window, reached through ExecutionView.
     QString statementText() const override;
     void setRunning(bool running) override;
-    bool isRunning() const override { return mRunning; }
     QString statusText() const override;
     void setStatusText(const QString &text) override;
     void setHeaderVisible(bool visible) override;
     SQLEdit::ResultModel &resultModel() override { return *ui.resultModel; }
     QWidget *dialogParent() override { return this; }
+    void statementStarting(const QString &text) override;
+    void statementEnded(const SQLEdit::StatementOutcome &outcome) override;
 
     void connectEvents();
     void watchControls();
@@ -93,6 +105,9 @@ private:
     MainLayout::Input layoutInput() const;
 
     MainControls ui;
+    std::unique_ptr<StatementHistory> mHistory;
+    std::unique_ptr<EditorJournal> mJournal;
+    QString mRunningStatement;
     SplitterDrag *mSplitter = nullptr;
     bool mRunning = false; // a statement runs: commands disabled, Esc stops it
     bool mEditorMouseDown = false;

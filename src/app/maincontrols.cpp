@@ -144,6 +144,10 @@ void MainControls::createMenus()
     addMenuItems(mnu_setting, "mnu_s", mnu_s, settingItems);
     addMenuItems(mnu_help, "mnu_h", mnu_h, helpItems);
     mnu_v[0]->setCheckable(true); // checked while the code window is shown
+
+    mnuHistory = mnu_view->addAction(QStringLiteral("履歴(&H)..."));
+    mnuHistory->setObjectName(QStringLiteral("mnuHistory"));
+    mnuHistory->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+H")));
 }
 
 void MainControls::createControls()

@@ -63,6 +63,7 @@ struct MainControls
     std::array<QAction *, 1> mnu_v{};
     std::array<QAction *, 2> mnu_s{};
     std::array<QAction *, 2> mnu_h{};
+    QAction *mnuHistory = nullptr; // 表示 menu: the statement history window
     std::array<QAction *, ToolbarButtonCount + 1> buttons{}; // [0] unused
 
     /// The rows and columns the result list shows.

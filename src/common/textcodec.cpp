@@ -6,20 +6,26 @@
 
 namespace Common {
 
-QString DecodeText(const QByteArray &bytes, bool *ok)
+QString DecodeText(const QByteArray &bytes, bool *ok, QString *encoding)
 {
     if (ok)
         *ok = true;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
-    if (!utf8.hasError())
+    if (!utf8.hasError()) {
+        if (encoding)
+            *encoding = QStringLiteral("UTF-8");
         return text;
+    }
 
     QStringDecoder shiftJis("Shift_JIS");
     if (shiftJis.isValid()) {
         QString decoded = shiftJis(bytes);
-        if (!shiftJis.hasError())
+        if (!shiftJis.hasError()) {
+            if (encoding)
+                *encoding = QStringLiteral("Shift_JIS");
             return decoded;
+        }
     }
     if (ok)
         *ok = false;

@@ -8,8 +8,9 @@ namespace Common {
 /// Decodes file bytes: UTF-8 when they are valid UTF-8, otherwise Shift_JIS, so
 /// that files written by the Windows version of the program read correctly. Bytes
 /// that are neither (a binary file) decode as UTF-8 with a replacement character
-/// for each invalid byte, and *ok, when given, is set to false.
-QString DecodeText(const QByteArray &bytes, bool *ok = nullptr);
+/// for each invalid byte, and *ok, when given, is set to false. *encoding, when
+/// given, is set to the encoding read ("UTF-8" or "Shift_JIS").
+QString DecodeText(const QByteArray &bytes, bool *ok = nullptr, QString *encoding = nullptr);
 
 /// Encodes text for writing: always UTF-8.
 QByteArray EncodeText(const QString &text);

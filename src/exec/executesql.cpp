@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 
 #include <charconv>
+#include <optional>
 
 namespace SQLEdit {
 namespace {
@@ -145,6 +146,49 @@ void reportLostConnection(ExecutionView &view, const Common::ErrorInfo &error, b
         view.setStatusText(QStringLiteral("接続し直しました。"));
 }
 
+// Tells the view that a statement starts and, however its run ends, how it
+// ended: the statement is kept before it runs, so that even a run the program
+// does not survive is on record.
+class RunReport
+{
+public:
+    RunReport(ExecutionView &view, const QString &text)
+        : mView(view)
+    {
+        mView.statementStarting(text);
+        mTimer.start();
+        mOutcome.outcome = QStringLiteral("実行");
+    }
+    ~RunReport()
+    {
+        mOutcome.elapsedMs = mTimer.elapsed();
+        mView.statementEnded(mOutcome);
+    }
+    RunReport(const RunReport &) = delete;
+    RunReport &operator=(const RunReport &) = delete;
+
+    void listed(qint64 rows)
+    {
+        mOutcome.rows = rows;
+        mOutcome.outcome = QStringLiteral("取得");
+    }
+    void failed(const Common::ErrorInfo &error)
+    {
+        mOutcome.error = error.description;
+        if (error.number == Engine::ErrConnectionLost)
+            mOutcome.outcome = QStringLiteral("切断");
+        else if (error.number == Engine::ErrCancelled)
+            mOutcome.outcome = QStringLiteral("中止");
+        else
+            mOutcome.outcome = QStringLiteral("エラー");
+    }
+
+private:
+    ExecutionView &mView;
+    QElapsedTimer mTimer;
+    StatementOutcome mOutcome;
+};
+
 } // namespace
 
 bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
@@ -215,14 +259,17 @@ bool ExecuteSql(ExecutionView &view)
     bool result = true;
     std::shared_ptr<Ora::Dynaset> dynaset;
     const bool workBefore = DB::UncommittedChanges();
+    std::optional<RunReport> report;
     try {
-        const StatementText statement = PrepareStatement(view.statementText());
+        const QString typed = view.statementText();
+        const StatementText statement = PrepareStatement(typed);
         AbortRequested = false; // an Esc from before this run stops nothing
         ExecutionWait wait(view);
         const Engine::ScopedStatementWait waiting(wait);
         if (statement.classification.isEmpty()) {
             view.setStatusText(QString());
         } else {
+            report.emplace(view, typed);
             Common::LastError::clear();
             QDateTime start;
             QDateTime end;
@@ -264,6 +311,7 @@ bool ExecuteSql(ExecutionView &view)
 
             if (failed) {
                 const Common::ErrorInfo error = Common::LastError::get();
+                report->failed(error);
                 if (error.number == Engine::ErrConnectionLost) {
                     reportLostConnection(view, error, workBefore);
                 } else if (error.number == Engine::ErrTransactionRolledBack) {
@@ -282,6 +330,7 @@ bool ExecuteSql(ExecutionView &view)
                 } else {
                     view.setStatusText(QString());
                     const bool filled = FillResultList(view, *dynaset);
+                    report->listed(view.resultModel().rowCount());
                     dynaset.reset(); // the query ends, and with it any savepoint of its own
                     if (workBefore && !DB::UncommittedChanges() && !DB::ConnectionLost())
                         view.setStatusText(view.statusText() + WorkRolledBackNote);
@@ -295,6 +344,8 @@ bool ExecuteSql(ExecutionView &view)
         }
     } catch (const Common::RuntimeError &error) {
         result = false;
+        if (report)
+            report->failed(error.info());
         if (error.number() == Engine::ErrConnectionLost) {
             // Found while the rows were read: the rows so far stay.
             view.setRunning(false);
@@ -304,14 +355,18 @@ bool ExecuteSql(ExecutionView &view)
         }
     } catch (const std::exception &error) {
         result = false;
-        reportError(view, {Common::ErrInternal, QString::fromLocal8Bit(error.what()),
-                           QStringLiteral("Korvane")});
+        const Common::ErrorInfo info{Common::ErrInternal, QString::fromLocal8Bit(error.what()),
+                                     QStringLiteral("Korvane")};
+        if (report)
+            report->failed(info);
+        reportError(view, info);
     }
 
     // Whichever way the run ended, the window is usable again.
     view.setRunning(false);
     dynaset.reset();
     DB::NotifyStateChanged();
+    report.reset(); // after the state is known: the view asks for it
     return result;
 }
 

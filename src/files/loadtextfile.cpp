@@ -8,9 +8,9 @@
 
 namespace FileIO {
 
-void LoadTextFile(const QString &path, QWidget *control)
+void LoadTextFile(const QString &path, QWidget *control, QString *encoding)
 {
-    const QStringList lines = ReadTextLines(path);
+    const QStringList lines = ReadTextLines(path, encoding);
     const QString kind = control->objectName().left(3);
     if (kind == QLatin1String("txt")) {
         auto *editor = qobject_cast<QPlainTextEdit *>(control);

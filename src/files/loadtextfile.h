@@ -11,8 +11,8 @@ namespace FileIO {
 /// selection; a list box ("lst…") gets each line that is not blank once spaces
 /// are trimmed, untrimmed, as a new last item; other controls get nothing.
 /// Raises Common::RuntimeError as FileIO::ReadTextLines does, before anything
-/// is added.
-void LoadTextFile(const QString &path, QWidget *control);
+/// is added. *encoding, when given, is set to the encoding read.
+void LoadTextFile(const QString &path, QWidget *control, QString *encoding = nullptr);
 
 /// What the user is told about a file that is neither UTF-8 nor Shift_JIS text.
 QString NotTextMessage(const QString &path);

@@ -35,7 +35,7 @@ QStringList SplitFileLines(const QString &text)
     return lines;
 }
 
-QStringList ReadTextLines(const QString &path)
+QStringList ReadTextLines(const QString &path, QString *encoding)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -49,7 +49,7 @@ QStringList ReadTextLines(const QString &path)
     // No text in either encoding holds a NUL byte: most binary files end here,
     // before a costly attempt to decode them.
     bool ok = !bytes.contains('\0');
-    const QString text = ok ? Common::DecodeText(bytes, &ok) : QString();
+    const QString text = ok ? Common::DecodeText(bytes, &ok, encoding) : QString();
     if (!ok)
         raise(Common::ErrBadFileFormat,
               QStringLiteral("Not text in UTF-8 or Shift_JIS: %1").arg(path));

@@ -17,7 +17,8 @@ QStringList SplitFileLines(const QString &text);
 /// The lines of a text file in UTF-8 or Shift_JIS. Raises Common::RuntimeError:
 /// ErrFileNotFound when there is no such file, ErrFileAccess when it cannot be
 /// read, ErrBadFileFormat when it is not text in either encoding (a binary file).
-QStringList ReadTextLines(const QString &path);
+/// *encoding, when given, is set to the encoding read.
+QStringList ReadTextLines(const QString &path, QString *encoding = nullptr);
 
 /// Replaces the file with the text and one CR LF after it. Raises
 /// Common::RuntimeError ErrFileAccess with the reason when the file cannot be

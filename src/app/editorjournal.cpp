@@ -1,0 +1,275 @@
+#include "app/editorjournal.h"
+
+#include "app/editorbox.h"
+#include "app/frmmain.h"
+#include "app/maincontrols.h"
+#include "common/appdir.h"
+#include "common/dialogs.h"
+#include "journal/journalslot.h"
+#include "journal/journalwriter.h"
+#include "oracle/db.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const QString JournalTitle = QStringLiteral("編集内容の保護");
+// Pending statements listed after a restore; the rest are counted.
+constexpr int ListedStatements = 20;
+constexpr int ListedCharacters = 300;
+
+// The document's text as the journal keeps it: lines end in '\n', every other
+// character as the editor holds it.
+QString documentText(const QTextDocument *document)
+{
+    return document->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+// Whether the file is no longer as it was when the editor's text was read from
+// it or saved to it.
+bool changedOnDisk(const Journal::Snapshot &snapshot)
+{
+    if (snapshot.sourcePath.isEmpty())
+        return false;
+    const QFileInfo file(snapshot.sourcePath);
+    return !file.exists() || file.size() != snapshot.sourceSize
+           || file.lastModified().toMSecsSinceEpoch() != snapshot.sourceModified;
+}
+
+QString pendingWorkMessage(const Journal::Snapshot &snapshot)
+{
+    QString text
+        = QStringLiteral("前回 Korvane が終了したとき、%1 @ %2 の接続にはコミットしていない"
+                         "変更がありました。\n接続が切れたため、サーバーはその変更を"
+                         "ロールバックしています。")
+              .arg(snapshot.user, snapshot.server);
+    if (snapshot.pendingStatements.isEmpty())
+        return text;
+    text += QStringLiteral("\n\nその変更を行った文:");
+    const QStringList &statements = snapshot.pendingStatements;
+    for (qsizetype i = 0; i < statements.size() && i < ListedStatements; ++i) {
+        QString statement = statements[i].simplified();
+        if (statement.size() > ListedCharacters)
+            statement = statement.left(ListedCharacters) + QStringLiteral(" …");
+        text += QStringLiteral("\n%1. %2").arg(i + 1).arg(statement);
+    }
+    if (statements.size() > ListedStatements)
+        text += QStringLiteral("\nほか %1 文").arg(statements.size() - ListedStatements);
+    return text;
+}
+
+} // namespace
+
+EditorJournal::EditorJournal(MainControls &controls)
+    : ui(controls)
+{}
+
+EditorJournal::~EditorJournal()
+{
+    if (mWriter)
+        mWriter->stop();
+    mWriter.reset();
+    if (mSlot)
+        mSlot->removeJournal();
+}
+
+QString EditorJournal::path() const
+{
+    return mWriter ? mWriter->path() : QString();
+}
+
+void EditorJournal::start()
+{
+    const QString data = Common::DataDirectory();
+    if (data.isEmpty() || !QFileInfo(data).isDir())
+        return; // no data folder: said when the program starts
+    // A folder of their own keeps the journals and their locks together.
+    const QString folder = QDir(data).filePath(QStringLiteral("journal"));
+    QDir().mkpath(folder);
+    mSlot = std::make_unique<Journal::Slot>(folder);
+    if (!mSlot->isOpen()) {
+        turnOff(mSlot->problem());
+        return;
+    }
+    std::optional<Journal::Slot::Orphan> orphan = mSlot->takeOrphan();
+
+    mWriter = std::make_unique<Journal::Writer>(mSlot->journalPath());
+    connect(mWriter.get(), &Journal::Writer::failed, this, &EditorJournal::turnOff);
+    QTextDocument *document = ui.txtWindow->document();
+    connect(document, &QTextDocument::contentsChange, this, &EditorJournal::contentsChanged);
+    connect(ui.txtWindow, &QPlainTextEdit::cursorPositionChanged, this,
+            &EditorJournal::sendDetails);
+    connect(ui.txtWindow, &QPlainTextEdit::selectionChanged, this, &EditorJournal::sendDetails);
+    mLength = document->characterCount() - 1;
+    if (mLength > 0)
+        mWriter->setText(documentText(document));
+
+    if (!orphan)
+        return;
+    switch (orphan->read.problem) {
+    case Journal::ReadProblem::None:
+        restore(*orphan->read.snapshot);
+        // The text is safe in this copy's journal before the old one goes.
+        if (flush())
+            mSlot->discardOrphan();
+        else
+            mSlot->leaveOrphan();
+        break;
+    case Journal::ReadProblem::Damaged: {
+        const QString kept = mSlot->setOrphanAside();
+        Common::Dialogs::instance().message(
+            ui.window,
+            QStringLiteral("前回の編集内容のジャーナルが壊れていたため、復元できませんでした。\n"
+                           "ファイルは %1 に残してあります。")
+                .arg(QDir::toNativeSeparators(kept)),
+            JournalTitle, Common::Dialogs::Icon::Warning);
+        break;
+    }
+    case Journal::ReadProblem::Newer:
+        mSlot->leaveOrphan();
+        Common::Dialogs::instance().message(
+            ui.window,
+            QStringLiteral("前回の編集内容のジャーナルは新しい版の Korvane のものです。"
+                           "この版では復元できません。\n%1")
+                .arg(QDir::toNativeSeparators(orphan->path)),
+            JournalTitle, Common::Dialogs::Icon::Warning);
+        break;
+    case Journal::ReadProblem::Missing:
+        mSlot->discardOrphan();
+        break;
+    }
+}
+
+void EditorJournal::restore(const Journal::Snapshot &snapshot)
+{
+    if (snapshot.text.isEmpty() && !snapshot.workPending)
+        return; // nothing was typed and nothing was lost
+    ui.txtWindow->setPlainText(snapshot.text);
+    const int end = ui.txtWindow->document()->characterCount() - 1;
+    QTextCursor cursor = ui.txtWindow->textCursor();
+    cursor.setPosition(qBound(0, snapshot.anchor, end));
+    cursor.setPosition(qBound(0, snapshot.caret, end), QTextCursor::KeepAnchor);
+    ui.txtWindow->setTextCursor(cursor);
+
+    // The file and its state come along; the work does not: the server undid it.
+    mDetails.sourcePath = snapshot.sourcePath;
+    mDetails.sourceEncoding = snapshot.sourceEncoding;
+    mDetails.sourceSize = snapshot.sourceSize;
+    mDetails.sourceModified = snapshot.sourceModified;
+    mDetails.sourceChanged = snapshot.sourceChanged;
+    sendDetails();
+
+    QString status = QStringLiteral("前回終了しなかったときの編集内容を復元しました。");
+    if (changedOnDisk(snapshot))
+        status += QStringLiteral("  ファイル %1 はその後変更されています。")
+                      .arg(QDir::toNativeSeparators(snapshot.sourcePath));
+    ui.staMsg->showMessage(status);
+    if (snapshot.workPending) {
+        // Said once the window is on the screen, over it.
+        const QString text = pendingWorkMessage(snapshot);
+        QTimer::singleShot(0, this, [this, text] {
+            Common::Dialogs::instance().message(ui.window, text, JournalTitle,
+                                                Common::Dialogs::Icon::Information);
+        });
+    }
+}
+
+void EditorJournal::contentsChanged(int position, int removed, int added)
+{
+    if (!mWriter)
+        return;
+    const QTextDocument *document = ui.txtWindow->document();
+    const int length = document->characterCount() - 1;
+    mLength += added - removed;
+    if (mLength != length) {
+        // The counts the document reported do not add up (it counts its last
+        // line end in some changes): the journal takes the whole text instead.
+        mLength = length;
+        mWriter->setText(documentText(document));
+    } else {
+        QTextCursor cursor(ui.txtWindow->document());
+        cursor.setPosition(qBound(0, position, length));
+        cursor.setPosition(qBound(0, position + added, length), QTextCursor::KeepAnchor);
+        mWriter->replace(position, removed,
+                         cursor.selectedText().replace(QChar::ParagraphSeparator, '\n'));
+    }
+    if (!mDetails.sourcePath.isEmpty())
+        mDetails.sourceChanged = true;
+    sendDetails();
+}
+
+void EditorJournal::setSource(const QString &path, const QString &encoding)
+{
+    const QFileInfo file(path);
+    mDetails.sourcePath = file.absoluteFilePath();
+    mDetails.sourceEncoding = encoding;
+    mDetails.sourceSize = file.size();
+    mDetails.sourceModified = file.lastModified().toMSecsSinceEpoch();
+    mDetails.sourceChanged = false;
+    sendDetails();
+}
+
+void EditorJournal::statementStarting()
+{
+    mWorkBefore = DB::UncommittedChanges();
+}
+
+void EditorJournal::statementEnded(const QString &text, bool query)
+{
+    // A statement that left work pending where there was none begins the list;
+    // a query in a transaction already pending changed nothing that it knows.
+    if (DB::UncommittedChanges()) {
+        if (!mWorkBefore)
+            mDetails.pendingStatements.clear();
+        if (!mWorkBefore || !query)
+            mDetails.pendingStatements.append(text);
+    }
+    sendDetails();
+}
+
+void EditorJournal::connectionStateChanged()
+{
+    sendDetails();
+}
+
+void EditorJournal::sendDetails()
+{
+    if (!mWriter)
+        return;
+    const QTextCursor cursor = ui.txtWindow->textCursor();
+    mDetails.caret = cursor.position();
+    mDetails.anchor = cursor.anchor();
+    mDetails.workPending = DB::UncommittedChanges();
+    if (mDetails.workPending) {
+        mDetails.server = DB::CurrentServerName();
+        mDetails.user = DB::CurrentUserId();
+    } else {
+        mDetails.pendingStatements.clear();
+    }
+    mWriter->setDetails(mDetails);
+}
+
+bool EditorJournal::flush()
+{
+    if (!mWriter)
+        return false;
+    sendDetails();
+    return mWriter->flush();
+}
+
+void EditorJournal::turnOff(const QString &problem)
+{
+    if (mWriter) {
+        mWriter->stop();
+        mWriter.reset(); // its file, if any, stays: the last state it holds is whole
+    }
+    disconnect(ui.txtWindow->document(), nullptr, this, nullptr);
+    disconnect(ui.txtWindow, nullptr, this, nullptr);
+    Common::Dialogs::instance().message(
+        ui.window,
+        QStringLiteral("編集内容のジャーナルは、この実行中は記録されません。\n%1").arg(problem),
+        JournalTitle, Common::Dialogs::Icon::Warning);
+}
