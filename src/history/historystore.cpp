@@ -15,8 +15,8 @@ using namespace Sql;
 
 namespace {
 
-// The layout this code writes, kept in PRAGMA user_version. A file with a higher
-// number comes from a newer program and is left alone.
+// The layout this code writes (CreateSchema below), kept in PRAGMA user_version.
+// A file with a higher number comes from a newer program and is left alone.
 constexpr int SchemaVersion = 1;
 
 // How long a write waits for another copy of the program to finish its own.
@@ -148,7 +148,8 @@ QString moveAside(const QString &path, const QString &target)
 struct Store::Private
 {
     Database db;
-    // Prepared once: they run with every record.
+    // Prepared once: they run with every record. Declared after db, so that they
+    // are finalized before it closes.
     Statement findText;
     Statement insertText;
     Statement insertRun;
@@ -204,7 +205,8 @@ int Store::Private::connect(int *version)
 int Store::Private::createSchema(int version)
 {
     // A commit in WAL mode with synchronous=NORMAL costs no wait for the disk, and
-    // readers do not block the writer. Both settings stay with the connection.
+    // readers do not block the writer. WAL stays with the file, synchronous is set
+    // for each connection.
     int result = execute(db.get(), "PRAGMA journal_mode = WAL");
     if (result == SQLITE_OK)
         result = execute(db.get(), "PRAGMA synchronous = NORMAL");
