@@ -98,11 +98,10 @@ void tst_History::initTestCase()
     record(mStore, Syntax, mBase.addSecs(300), QStringLiteral("取得"));
     mStore.addDraft(Draft, mBase.addSecs(360));
     mStore.addDraft(QStringLiteral(" \n\t"));
-    const qint64 removedRun = record(mStore, Removed, mBase.addSecs(420), QStringLiteral("実行"));
+    record(mStore, Removed, mBase.addSecs(420), QStringLiteral("実行"));
     record(mStore, Percent, mBase.addSecs(480), QStringLiteral("取得"));
     const QList<Entry> removed = mStore.search(Removed);
     QCOMPARE(removed.size(), 1);
-    QVERIFY(removedRun != 0);
     QVERIFY(mStore.remove(removed.first().textId));
 }
 
@@ -242,8 +241,6 @@ void tst_History::badFiles()
     QVERIFY(!store.isOpen());
     QVERIFY2(store.problem().startsWith(problem), qPrintable(store.problem()));
     QCOMPARE(store.recordStart(runOf(QStringLiteral("select 1"))), qint64(0));
-    QVERIFY(store.search(QString()).isEmpty());
-
     if (kind == u"garbage") {
         const QStringList moved = QDir(dir.path()).entryList({"history.db.damaged-*"});
         QCOMPARE(moved.size(), 1);
