@@ -27,7 +27,7 @@ constexpr int BusyTimeoutMs = 2000;
 constexpr qsizetype HeadLength = 4000;
 
 // Old records are dropped at open and then after this many new ones.
-constexpr qint64 PruneEvery = 1000;
+constexpr qint64 PruneEvery = 100;
 
 const char *const CreateSchema = R"(
 CREATE TABLE IF NOT EXISTS texts(
@@ -175,7 +175,7 @@ struct Store::Private
     void close(bool checkpoint = true);
     void stop(int result);
     void fail(int result);
-    void afterRecord();
+    void pruneWhenDue();
 };
 
 // Opens the file and reads its layout version. The file is only read here.
@@ -207,9 +207,13 @@ int Store::Private::createSchema(int version)
     // A commit in WAL mode with synchronous=NORMAL costs no wait for the disk, and
     // readers do not block the writer. WAL stays with the file, synchronous is set
     // for each connection.
+    // The log is copied into the file after a statement has ended, with the
+    // pruning, not by the commit of whichever record fills it.
     int result = execute(db.get(), "PRAGMA journal_mode = WAL");
     if (result == SQLITE_OK)
         result = execute(db.get(), "PRAGMA synchronous = NORMAL");
+    if (result == SQLITE_OK)
+        result = execute(db.get(), "PRAGMA wal_autocheckpoint = 0");
     if (result != SQLITE_OK || version == SchemaVersion)
         return result;
     Transaction transaction(db.get());
@@ -404,11 +408,15 @@ void Store::Private::fail(int result)
         failureHandler(problem);
 }
 
-void Store::Private::afterRecord()
+// Old records go in small batches, after a statement has ended rather than
+// before one runs: dropping a batch from the text index costs a few ms.
+void Store::Private::pruneWhenDue()
 {
-    if (++recordsSincePrune < PruneEvery)
+    if (recordsSincePrune < PruneEvery)
         return;
     recordsSincePrune = 0;
+    // A log that another copy is reading is copied as far as it can be.
+    sqlite3_wal_checkpoint_v2(db.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     if (const int result = prune(); result != SQLITE_OK)
         fail(result);
 }
@@ -472,7 +480,7 @@ qint64 Store::recordStart(const RunStart &run)
         d->fail(result);
         return 0;
     }
-    d->afterRecord();
+    ++d->recordsSincePrune;
     return runId;
 }
 
@@ -499,6 +507,8 @@ void Store::recordEnd(qint64 id, const RunEnd &end)
     }
     if (result != SQLITE_OK)
         d->fail(result);
+    else
+        d->pruneWhenDue();
 }
 
 void Store::addDraft(const QString &text, const QDateTime &when)
@@ -511,7 +521,8 @@ void Store::addDraft(const QString &text, const QDateTime &when)
         d->fail(result);
         return;
     }
-    d->afterRecord();
+    ++d->recordsSincePrune;
+    d->pruneWhenDue();
 }
 
 QList<Entry> Store::search(const QString &words, int limit) const
