@@ -17,6 +17,11 @@
 namespace {
 
 const QString JournalTitle = QStringLiteral("編集内容の保護");
+const QString RestoringText = QStringLiteral("前回の編集内容を復元しています…");
+// A journal larger than this is read on another thread, after the window is up.
+constexpr qint64 LargeJournalBytes = 4 << 20;
+// Characters put back in one step of the window's event loop (about 25 ms).
+constexpr qsizetype RestoreStepCharacters = 256 * 1024;
 // Pending statements listed after a restore; the rest are counted.
 constexpr int ListedStatements = 20;
 constexpr int ListedCharacters = 300;
@@ -69,6 +74,8 @@ EditorJournal::EditorJournal(MainControls &controls)
 
 EditorJournal::~EditorJournal()
 {
+    if (mReader.joinable())
+        mReader.join();
     if (mWriter)
         mWriter->stop();
     mWriter.reset();
@@ -94,10 +101,33 @@ void EditorJournal::start()
         turnOff(mSlot->problem());
         return;
     }
-    std::optional<Journal::Slot::Orphan> orphan = mSlot->takeOrphan();
-
     mWriter = std::make_unique<Journal::Writer>(mSlot->journalPath());
     connect(mWriter.get(), &Journal::Writer::failed, this, &EditorJournal::turnOff);
+
+    const QString orphan = mSlot->takeOrphan();
+    if (orphan.isEmpty()) {
+        beginJournalling();
+    } else if (QFileInfo(orphan).size() <= LargeJournalBytes) {
+        orphanRead(Journal::ReadFile(orphan), orphan);
+    } else {
+        // A large journal is read and put back while the window is already
+        // on the screen; the editor waits for it, read-only.
+        ui.txtWindow->setReadOnly(true);
+        ui.staMsg->showMessage(RestoringText);
+        mReader = std::thread([this, orphan] {
+            Journal::ReadResult read = Journal::ReadFile(orphan);
+            QMetaObject::invokeMethod(
+                this, [this, read = std::move(read), orphan] { orphanRead(read, orphan); },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+// This copy's journal follows the editor from here on.
+void EditorJournal::beginJournalling()
+{
+    if (!mWriter)
+        return; // the journal failed meanwhile
     QTextDocument *document = ui.txtWindow->document();
     connect(document, &QTextDocument::contentsChange, this, &EditorJournal::contentsChanged);
     connect(ui.txtWindow, &QPlainTextEdit::cursorPositionChanged, this,
@@ -106,18 +136,25 @@ void EditorJournal::start()
     mLength = document->characterCount() - 1;
     if (mLength > 0)
         mWriter->setText(documentText(document));
+    sendDetails();
+}
 
-    if (!orphan)
-        return;
-    switch (orphan->read.problem) {
+void EditorJournal::orphanRead(const Journal::ReadResult &read, const QString &path)
+{
+    if (mReader.joinable())
+        mReader.join();
+    ui.txtWindow->setReadOnly(false);
+    if (ui.staMsg->currentMessage() == RestoringText)
+        ui.staMsg->clearMessage();
+    switch (read.problem) {
     case Journal::ReadProblem::None:
-        restore(*orphan->read.snapshot);
-        // The text is safe in this copy's journal before the old one goes.
-        if (flush())
-            mSlot->discardOrphan();
-        else
-            mSlot->leaveOrphan();
-        break;
+        if (read.snapshot->text.isEmpty() && !read.snapshot->workPending) {
+            mSlot->discardOrphan(); // nothing was typed and nothing was lost
+            beginJournalling();
+        } else {
+            restoreStep(*read.snapshot, 0);
+        }
+        return;
     case Journal::ReadProblem::Damaged: {
         const QString kept = mSlot->setOrphanAside();
         Common::Dialogs::instance().message(
@@ -134,20 +171,45 @@ void EditorJournal::start()
             ui.window,
             QStringLiteral("前回の編集内容のジャーナルは新しい版の Korvane のものです。"
                            "この版では復元できません。\n%1")
-                .arg(QDir::toNativeSeparators(orphan->path)),
+                .arg(QDir::toNativeSeparators(path)),
             JournalTitle, Common::Dialogs::Icon::Warning);
         break;
     case Journal::ReadProblem::Missing:
         mSlot->discardOrphan();
         break;
     }
+    beginJournalling();
 }
 
-void EditorJournal::restore(const Journal::Snapshot &snapshot)
+// Puts the text back a part at a time, so that a large text never holds the
+// window for long; a small one goes in one step.
+void EditorJournal::restoreStep(const Journal::Snapshot &snapshot, qsizetype done)
 {
-    if (snapshot.text.isEmpty() && !snapshot.workPending)
-        return; // nothing was typed and nothing was lost
-    ui.txtWindow->setPlainText(snapshot.text);
+    if (done == 0 && snapshot.text.size() <= RestoreStepCharacters) {
+        ui.txtWindow->setPlainText(snapshot.text);
+        restored(snapshot);
+        return;
+    }
+    if (done == 0) {
+        ui.txtWindow->clear();
+        ui.txtWindow->setReadOnly(true);
+    }
+    QTextCursor end(ui.txtWindow->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(snapshot.text.mid(done, RestoreStepCharacters));
+    done += RestoreStepCharacters;
+    if (done < snapshot.text.size()) {
+        ui.staMsg->showMessage(RestoringText
+                               + QStringLiteral(" %1%").arg(done * 100 / snapshot.text.size()));
+        QTimer::singleShot(0, this, [this, snapshot, done] { restoreStep(snapshot, done); });
+        return;
+    }
+    ui.txtWindow->setReadOnly(false);
+    restored(snapshot);
+}
+
+void EditorJournal::restored(const Journal::Snapshot &snapshot)
+{
     const int end = ui.txtWindow->document()->characterCount() - 1;
     QTextCursor cursor = ui.txtWindow->textCursor();
     cursor.setPosition(qBound(0, snapshot.anchor, end));
@@ -160,7 +222,13 @@ void EditorJournal::restore(const Journal::Snapshot &snapshot)
     mDetails.sourceSize = snapshot.sourceSize;
     mDetails.sourceModified = snapshot.sourceModified;
     mDetails.sourceChanged = snapshot.sourceChanged;
-    sendDetails();
+
+    // The text is safe in this copy's journal before the old one goes.
+    beginJournalling();
+    if (mWriter && mWriter->flush())
+        mSlot->discardOrphan();
+    else
+        mSlot->leaveOrphan();
 
     QString status = QStringLiteral("前回終了しなかったときの編集内容を復元しました。");
     if (changedOnDisk(snapshot))

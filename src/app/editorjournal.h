@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <memory>
+#include <thread>
 
 struct MainControls;
 
@@ -47,10 +48,13 @@ public:
     QString path() const;
 
 private:
+    void beginJournalling();
     void contentsChanged(int position, int removed, int added);
     void sendDetails();
     void turnOff(const QString &problem);
-    void restore(const Journal::Snapshot &snapshot);
+    void orphanRead(const Journal::ReadResult &read, const QString &path);
+    void restoreStep(const Journal::Snapshot &snapshot, qsizetype done);
+    void restored(const Journal::Snapshot &snapshot);
 
     MainControls &ui;
     std::unique_ptr<Journal::Slot> mSlot;
@@ -58,4 +62,5 @@ private:
     Journal::Snapshot mDetails;
     qsizetype mLength = 0;    // the editor's length as the journal's edits make it
     bool mWorkBefore = false; // work was pending when the running statement started
+    std::thread mReader;      // reads a large journal while the window comes up
 };

@@ -52,10 +52,10 @@ Slot::~Slot()
     mOrphanLock.reset(); // an orphan not dealt with stays for the next start
 }
 
-std::optional<Slot::Orphan> Slot::takeOrphan()
+QString Slot::takeOrphan()
 {
     if (!isOpen())
-        return std::nullopt;
+        return {};
     const QFileInfoList journals
         = QDir(mFolder).entryInfoList({Prefix + '*' + Suffix}, QDir::Files, QDir::Time);
     for (const QFileInfo &journal : journals) {
@@ -67,9 +67,9 @@ std::optional<Slot::Orphan> Slot::takeOrphan()
             continue; // its copy still runs
         mOrphanLock = std::move(lock);
         mOrphanPath = path;
-        return Orphan{path, ReadFile(path)};
+        return path;
     }
-    return std::nullopt;
+    return {};
 }
 
 void Slot::discardOrphan()

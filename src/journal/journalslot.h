@@ -30,14 +30,10 @@ public:
     QString problem() const { return mProblem; }
     QString journalPath() const { return mPath; }
 
-    /// A journal left by a copy that no longer runs, the newest first, read;
-    /// it stays locked by this copy until it is discarded or set aside.
-    struct Orphan
-    {
-        QString path;
-        ReadResult read;
-    };
-    std::optional<Orphan> takeOrphan();
+    /// The path of a journal left by a copy that no longer runs, the newest
+    /// first; it stays locked by this copy until it is discarded, set aside or
+    /// left. Empty when there is none.
+    QString takeOrphan();
     /// The orphan has been restored (and journalled again here): its file goes.
     void discardOrphan();
     /// A damaged orphan is kept under another name, never deleted; returns it.
