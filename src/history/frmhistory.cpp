@@ -2,6 +2,7 @@
 
 #include "history/historystore.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -55,6 +56,7 @@ frmHistory::frmHistory(History::Store &store, QWidget *parent)
     txtSearch->setClearButtonEnabled(true);
     txtSearch->setPlaceholderText(QStringLiteral("文に含まれる語 (空白で区切ると全部を含む文)"));
     searchLabel->setBuddy(txtSearch);
+    txtSearch->installEventFilter(this);
     lblCount = new QLabel(this);
 
     lvwHistory = new QTreeWidget(this);
@@ -201,9 +203,19 @@ void frmHistory::keyPressEvent(QKeyEvent *event)
 
 bool frmHistory::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lvwHistory && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (watched == lvwHistory && key == Qt::Key_Delete) {
         deleteSelected();
+        return true;
+    }
+    // The arrow keys and page keys move through the list while the search
+    // box keeps the focus, so that a search and a choice need no mouse.
+    if (watched == txtSearch
+        && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
+            || key == Qt::Key_PageDown)) {
+        QApplication::sendEvent(lvwHistory, event);
         return true;
     }
     return QWidget::eventFilter(watched, event);
