@@ -1,5 +1,6 @@
 #include "history/historystore.h"
 
+#include "history/searchquery.h"
 #include "history/sqlitehandles.h"
 
 #include <QCryptographicHash>
@@ -88,49 +89,6 @@ QString headOf(const QString &text)
     if (text.at(length - 1).isHighSurrogate())
         --length;
     return text.left(length);
-}
-
-qsizetype characterCount(const QString &word)
-{
-    return word.toUcs4().size();
-}
-
-// Search words: separated by blanks (an ideographic space too). A NUL separates
-// words as well, since neither LIKE nor a full-text query can hold one.
-QStringList wordsOf(const QString &search)
-{
-    QStringList words;
-    QString word;
-    for (const QChar ch : search) {
-        if (ch.isSpace() || ch.isNull()) {
-            if (!word.isEmpty())
-                words << std::exchange(word, QString());
-        } else {
-            word += ch;
-        }
-    }
-    if (!word.isEmpty())
-        words << word;
-    return words;
-}
-
-// A word as a quoted phrase of a full-text query: inside the quotes every
-// character is literal, a quote written twice.
-QString phraseOf(QString word)
-{
-    return u'"' + word.replace(u'"', QLatin1String("\"\"")) + u'"';
-}
-
-// A LIKE pattern finding the word anywhere, with \ as the escape character.
-QString likePatternOf(const QString &word)
-{
-    QString pattern = QStringLiteral("%");
-    for (const QChar ch : word) {
-        if (ch == u'%' || ch == u'_' || ch == u'\\')
-            pattern += u'\\';
-        pattern += ch;
-    }
-    return pattern + u'%';
 }
 
 // Moves a file aside to a free name starting with `target`; the name used, or
@@ -529,45 +487,16 @@ QList<Entry> Store::search(const QString &words, int limit) const
 {
     if (!d->db)
         return {};
-    // Words of three characters or more go through the trigram index; shorter
-    // ones, which it cannot find, are compared with LIKE.
-    QStringList phrases;
-    QStringList patterns;
-    for (const QString &word : wordsOf(words)) {
-        if (characterCount(word) >= 3)
-            phrases << phraseOf(word);
-        else
-            patterns << likePatternOf(word);
-    }
-    QStringList conditions;
-    // The texts are read newest first through the last_run index, each looked up in
-    // the set of matches, until `limit` are found. (Without the + SQLite would read
-    // every match by its id and sort them all, several times slower for a common word.)
-    if (!phrases.isEmpty())
-        conditions << QStringLiteral(
-            "+t.id IN (SELECT rowid FROM texts_fts WHERE texts_fts MATCH ?)");
-    for (qsizetype i = 0; i < patterns.size(); ++i)
-        conditions << QStringLiteral("t.head LIKE ? ESCAPE '\\'");
-    const QString sql
-        = QStringLiteral("SELECT t.id, t.head, r.started, r.server, r.user, r.outcome, r.error,"
-                         " r.rows, r.elapsed_ms,"
-                         " (SELECT count(*) FROM runs c WHERE c.text_id = t.id)"
-                         " FROM texts t LEFT JOIN runs r ON r.id = t.last_run")
-          + (conditions.isEmpty() ? QString()
-                                  : QStringLiteral(" WHERE ") + conditions.join(u" AND "))
-          + QStringLiteral(" ORDER BY t.last_run DESC LIMIT ?");
-
+    const SearchQuery search = BuildSearchQuery(words);
     QList<Entry> entries;
     int result = SQLITE_OK;
     {
         Statement query;
-        result = query.prepare(d->db.get(), sql.toUtf8());
+        result = query.prepare(d->db.get(), search.sql.toUtf8());
         if (result == SQLITE_OK) {
             int parameter = 0;
-            if (!phrases.isEmpty())
-                query.bind(++parameter, phrases.join(u" AND "));
-            for (const QString &pattern : std::as_const(patterns))
-                query.bind(++parameter, pattern);
+            for (const QString &value : search.parameters)
+                query.bind(++parameter, value);
             query.bind(++parameter, qint64(limit));
             while ((result = query.step()) == SQLITE_ROW) {
                 Entry entry;
