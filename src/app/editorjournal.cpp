@@ -90,12 +90,10 @@ QString EditorJournal::path() const
 
 void EditorJournal::start()
 {
-    const QString data = Common::DataDirectory();
-    if (data.isEmpty() || !QFileInfo(data).isDir())
-        return; // no data folder: said when the program starts
     // A folder of their own keeps the journals and their locks together.
-    const QString folder = QDir(data).filePath(QStringLiteral("journal"));
-    QDir().mkpath(folder);
+    const QString folder = Common::DataSubfolder(QStringLiteral("journal"));
+    if (folder.isEmpty())
+        return; // no data folder: said when the program starts
     mSlot = std::make_unique<Journal::Slot>(folder);
     if (!mSlot->isOpen()) {
         turnOff(mSlot->problem());

@@ -12,7 +12,6 @@
 #include "settings/privateprofile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
@@ -33,12 +32,10 @@ StatementHistory::~StatementHistory()
 
 void StatementHistory::open()
 {
-    const QString data = Common::DataDirectory();
-    if (data.isEmpty() || !QFileInfo(data).isDir())
-        return; // no data folder: said when the program starts
     // A folder of its own keeps the database with its companion files.
-    const QString folder = QDir(data).filePath(QStringLiteral("history"));
-    QDir().mkpath(folder);
+    const QString folder = Common::DataSubfolder(QStringLiteral("history"));
+    if (folder.isEmpty())
+        return; // no data folder: said when the program starts
     const QString path = QDir(folder).filePath(HistoryFile);
     const qint32 keep = PrivateProfile::readInt(
         Common::ConfigFilePath(QStringLiteral("CONFIG.ini")), QStringLiteral("HISTORY"),

@@ -153,6 +153,16 @@ QString DataFilePath(const QString &fileName)
     return PathInFolder(DataDirectory(), fileName);
 }
 
+QString DataSubfolder(const QString &name)
+{
+    const QString data = DataDirectory();
+    if (data.isEmpty() || !QFileInfo(data).isDir())
+        return {};
+    const QString folder = QDir(data).filePath(name);
+    QDir().mkpath(folder); // one that cannot be made is said by what writes in it
+    return folder;
+}
+
 QString DocumentsDirectory()
 {
     return CurrentFileFolders().documents;

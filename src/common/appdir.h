@@ -61,6 +61,10 @@ QString DataDirectory();
 /// A file of the data folder, by name.
 QString DataFilePath(const QString &fileName);
 
+/// A folder of the data folder by name, made when missing and possible; empty
+/// when there is no data folder (which the start of the program has already said).
+QString DataSubfolder(const QString &name);
+
 /// Where opening and saving SQL files starts: the program's folder for a portable
 /// copy or KORVANE_HOME, else the home folder.
 QString DocumentsDirectory();

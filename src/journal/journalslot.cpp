@@ -36,7 +36,7 @@ Slot::Slot(const QString &folder)
     : mFolder(folder)
 {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        mProblem = QStringLiteral("データフォルダがありません。");
+        mProblem = QStringLiteral("%1 を作れません。").arg(QDir::toNativeSeparators(folder));
         return;
     }
     const QString name = Prefix + QString::number(QCoreApplication::applicationPid()) + '-'
