@@ -96,8 +96,8 @@ private slots:
     void restore();
     void normalExitKeepsDraftAndRestoresNothing();
     void historyWindowPutsStatementIntoEditor();
-    void unusableHistory_data();
-    void unusableHistory();
+    void unusableStore_data();
+    void unusableStore();
 
 private:
     std::unique_ptr<frmMain> startWindow();
@@ -351,44 +351,54 @@ void tst_Journal::historyWindowPutsStatementIntoEditor()
     QCOMPARE(TestWindow::statusBar(*window)->currentMessage(), QString()); // nothing ran
 }
 
-// A history that cannot be used is said once; the program goes on without it.
-void tst_Journal::unusableHistory_data()
+// A history or journal that cannot be used is said once; the program goes on
+// without it.
+void tst_Journal::unusableStore_data()
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("file");     // in the data folder
+    QTest::addColumn<QByteArray>("bytes"); // empty: a history of a newer version
+    QTest::addColumn<QString>("message");  // "title|" and a word of the text
     QTest::addColumn<bool>("setAside");
 
-    QTest::newRow("damaged") << QByteArray(4096, 'x') << "壊れていた" << true;
-    QTest::newRow("newer version") << QByteArray() << "新しい版" << false;
+    QTest::newRow("history damaged")
+        << "history/history.db" << QByteArray(4096, 'x') << "履歴|壊れていた" << true;
+    QTest::newRow("history of a newer version")
+        << "history/history.db" << QByteArray() << "履歴|新しい版" << false;
+    // A file where the journal's folder should be: no journal can be written.
+    QTest::newRow("journal cannot be written")
+        << "journal" << QByteArray("x") << "編集内容の保護|作れません" << false;
 }
 
-void tst_Journal::unusableHistory()
+void tst_Journal::unusableStore()
 {
-    QFETCH(QByteArray, file);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
     QFETCH(bool, setAside);
-    const QString path = mHome->filePath("history/history.db");
-    QVERIFY(QDir().mkpath(mHome->filePath("history")));
-    if (file.isEmpty()) {
+    const QString path = mHome->filePath(file);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    if (bytes.isEmpty()) {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "newer");
         db.setDatabaseName(path);
         QVERIFY(db.open());
         QVERIFY(QSqlQuery(db).exec("PRAGMA user_version = 99"));
         db.close();
     } else {
-        QVERIFY(writeBytes(path, file));
+        QVERIFY(writeBytes(path, bytes));
     }
     QSqlDatabase::removeDatabase("newer");
 
     auto window = startWindow();
     QCOMPARE(mDialogs->messages.size(), 1);
-    QVERIFY2(mDialogs->messages.first().startsWith("履歴|")
-                 && mDialogs->messages.first().contains(message),
+    const QString title = message.section('|', 0, 0) + '|';
+    QVERIFY2(mDialogs->messages.first().startsWith(title)
+                 && mDialogs->messages.first().contains(message.section('|', 1)),
              qPrintable(mDialogs->messages.first()));
-    QCOMPARE(QDir(mHome->filePath("history")).entryList({"*.damaged-*"}).size(), setAside ? 1 : 0);
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList({"*.damaged-*"}).size(), setAside ? 1 : 0);
     // The editor still works, and runs leave no second message.
     TestWindow::editor(*window)->setPlainText("select 1");
     QTest::keyClick(TestWindow::editor(*window), Qt::Key_F5);
+    QVERIFY(!window->flushJournal() || file != "journal");
     QCOMPARE(mDialogs->messages.size(), 1);
 }
 
