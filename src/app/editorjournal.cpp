@@ -20,6 +20,8 @@ const QString JournalTitle = QStringLiteral("編集内容の保護");
 const QString RestoringText = QStringLiteral("前回の編集内容を復元しています…");
 // A journal larger than this is read on another thread, after the window is up.
 constexpr qint64 LargeJournalBytes = 4 << 20;
+// How long after the window shows that the reading starts: its first paints go first.
+constexpr int LargeJournalDelayMilliseconds = 300;
 // Characters put back in one step of the window's event loop (about 25 ms).
 constexpr qsizetype RestoreStepCharacters = 256 * 1024;
 // Pending statements listed after a restore; the rest are counted.
@@ -108,17 +110,30 @@ void EditorJournal::start()
     } else if (QFileInfo(orphan).size() <= LargeJournalBytes) {
         orphanRead(Journal::ReadFile(orphan), orphan);
     } else {
-        // A large journal is read and put back while the window is already
-        // on the screen; the editor waits for it, read-only.
+        // A large journal is read and put back once the window is on the
+        // screen, so that reading it takes nothing from the start; the editor
+        // waits for it, read-only.
         ui.txtWindow->setReadOnly(true);
         ui.staMsg->showMessage(RestoringText);
-        mReader = std::thread([this, orphan] {
-            Journal::ReadResult read = Journal::ReadFile(orphan);
-            QMetaObject::invokeMethod(
-                this, [this, read = std::move(read), orphan] { orphanRead(read, orphan); },
-                Qt::QueuedConnection);
+        mLargeOrphan = orphan;
+        ui.window->installEventFilter(this);
+    }
+}
+
+bool EditorJournal::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui.window && event->type() == QEvent::Show && !mLargeOrphan.isEmpty()) {
+        ui.window->removeEventFilter(this);
+        QTimer::singleShot(LargeJournalDelayMilliseconds, this, [this] {
+            mReader = std::thread([this, orphan = mLargeOrphan] {
+                Journal::ReadResult read = Journal::ReadFile(orphan);
+                QMetaObject::invokeMethod(
+                    this, [this, read = std::move(read), orphan] { orphanRead(read, orphan); },
+                    Qt::QueuedConnection);
+            });
         });
     }
+    return QObject::eventFilter(watched, event);
 }
 
 // This copy's journal follows the editor from here on.

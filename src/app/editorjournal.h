@@ -47,6 +47,9 @@ public:
     /// This copy's journal file; empty when the journal is off.
     QString path() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void beginJournalling();
     void contentsChanged(int position, int removed, int added);
@@ -62,5 +65,6 @@ private:
     Journal::Snapshot mDetails;
     qsizetype mLength = 0;    // the editor's length as the journal's edits make it
     bool mWorkBefore = false; // work was pending when the running statement started
-    std::thread mReader;      // reads a large journal while the window comes up
+    QString mLargeOrphan;     // a journal to read once the window is up
+    std::thread mReader;      // reads it
 };
