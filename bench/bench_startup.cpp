@@ -16,6 +16,7 @@
 // $TMPDIR/korvane-bench for later runs.
 #include "app/frmmain.h"
 #include "app/globals.h"
+#include "benchwindow.h"
 #include "common/appdir.h"
 #include "common/dialogs.h"
 #include "engine/servers.h"
@@ -42,82 +43,10 @@ namespace {
 
 const QString RestoredMessage = QStringLiteral("前回終了しなかった");
 
-// A message box would wait offscreen for a click that never comes: it is
-// printed instead, and counted, as it means the run did not go as planned.
-class PrintedDialogs : public Common::Dialogs
-{
-public:
-    PrintedDialogs() { install(this); }
-    ~PrintedDialogs() override { install(nullptr); }
-
-    void message(QWidget *, const QString &text, const QString &title, Icon) override
-    {
-        std::fprintf(stderr, "message: %s: %s\n", qPrintable(title), qPrintable(text));
-        ++count;
-    }
-    bool question(QWidget *, const QString &, const QString &) override { return false; }
-    Answer questionWithCancel(QWidget *, const QString &, const QString &) override
-    {
-        return Answer::Cancel;
-    }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-
-    int count = 0;
-};
-
 double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
-}
-
-// SQL as a large script holds it: a few statement shapes with numbers, some of
-// them Japanese, exactly `characters` long.
-QString sqlText(qsizetype characters)
-{
-    QString text;
-    text.reserve(characters + 200);
-    for (int line = 1; text.size() < characters; ++line) {
-        switch (line % 4) {
-        case 0:
-            text += QStringLiteral("select e.empno, e.ename, d.dname from emp e join dept d"
-                                   " on d.deptno = e.deptno where e.sal > %1;\n")
-                        .arg(line);
-            break;
-        case 1:
-            text += QStringLiteral("update 受注明細 set 数量 = %1 where 受注番号 = %2;\n")
-                        .arg(line % 50)
-                        .arg(line);
-            break;
-        case 2:
-            text += QStringLiteral("insert into sales_log(id, item, qty, note)"
-                                   " values (%1, 'item %2', %3, '売上計上');\n")
-                        .arg(line)
-                        .arg(line % 977)
-                        .arg(line % 13);
-            break;
-        default:
-            text += QStringLiteral("-- %1 行目までの集計\n").arg(line);
-            break;
-        }
-    }
-    text.truncate(characters);
-    return text;
 }
 
 // A history of `records` statements, a third of them a recent one run again,
@@ -129,7 +58,7 @@ bool buildHistory(const QString &path, int records)
         std::fprintf(stderr, "%s\n", qPrintable(store.problem()));
         return false;
     }
-    const QString text = sqlText(30000);
+    const QString text = Bench::sqlText(30000);
     const QStringList statements = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList recent;
     for (int i = 0; i < records; ++i) {
@@ -237,8 +166,8 @@ int main(int argc, char **argv)
     const int runs = args.size() > 1 ? args.at(1).toInt() : 9;
     const qsizetype characters = args.size() > 2 ? args.at(2).toLongLong() : 50000000;
     constexpr int Records = 100000;
-    PrintedDialogs dialogs;
-    std::printf("load average at the start: %s\n", qPrintable(loadAverage()));
+    Bench::PrintedDialogs dialogs;
+    std::printf("load average at the start: %s\n", qPrintable(Bench::loadAverage()));
 
     // The history is kept between runs of the benchmark: building it takes a while.
     const QString cache = QDir::temp().filePath(QStringLiteral("korvane-bench"));
@@ -261,7 +190,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot copy the history to %s\n", qPrintable(historyB));
         return 1;
     }
-    const QString text = sqlText(characters);
+    const QString text = Bench::sqlText(characters);
     const QString orphan
         = QDir(homeB.path()).filePath(QStringLiteral("journal/journal-1-dead.kvj"));
     if (!writeOrphan(homeB.path(), text))
@@ -304,7 +233,7 @@ int main(int argc, char **argv)
     printRow("med", median(madeA), median(shownA), median(madeB), median(shownB), median(restoredB),
              restoredCharacters);
     std::printf("start-up B / A: %.3f (target 1.10)\n", median(shownB) / median(shownA));
-    std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
+    std::printf("load average at the end: %s\n", qPrintable(Bench::loadAverage()));
     if (dialogs.count > 0 || restoredCharacters != characters) {
         std::fprintf(stderr, "the runs did not go as planned (see the messages above)\n");
         return 1;

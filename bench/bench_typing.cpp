@@ -9,6 +9,7 @@
 // once after it, which paints the editor as a user would see it.
 #include "app/frmmain.h"
 #include "app/globals.h"
+#include "benchwindow.h"
 #include "common/dialogs.h"
 
 #include <QApplication>
@@ -30,78 +31,6 @@ namespace {
 
 // A keystroke slower than this misses a frame of the screen.
 constexpr double FrameMs = 16.0;
-
-// A message box would wait offscreen for a click that never comes: it is
-// printed instead, and counted, as it means the run did not go as planned.
-class PrintedDialogs : public Common::Dialogs
-{
-public:
-    PrintedDialogs() { install(this); }
-    ~PrintedDialogs() override { install(nullptr); }
-
-    void message(QWidget *, const QString &text, const QString &title, Icon) override
-    {
-        std::fprintf(stderr, "message: %s: %s\n", qPrintable(title), qPrintable(text));
-        ++count;
-    }
-    bool question(QWidget *, const QString &, const QString &) override { return false; }
-    Answer questionWithCancel(QWidget *, const QString &, const QString &) override
-    {
-        return Answer::Cancel;
-    }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-
-    int count = 0;
-};
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
-}
-
-// SQL as a large script holds it: a few statement shapes with numbers, some of
-// them Japanese, exactly `characters` long.
-QString sqlText(qsizetype characters)
-{
-    QString text;
-    text.reserve(characters + 200);
-    for (int line = 1; text.size() < characters; ++line) {
-        switch (line % 4) {
-        case 0:
-            text += QStringLiteral("select e.empno, e.ename, d.dname from emp e join dept d"
-                                   " on d.deptno = e.deptno where e.sal > %1;\n")
-                        .arg(line);
-            break;
-        case 1:
-            text += QStringLiteral("update 受注明細 set 数量 = %1 where 受注番号 = %2;\n")
-                        .arg(line % 50)
-                        .arg(line);
-            break;
-        case 2:
-            text += QStringLiteral("insert into sales_log(id, item, qty, note)"
-                                   " values (%1, 'item %2', %3, '売上計上');\n")
-                        .arg(line)
-                        .arg(line % 977)
-                        .arg(line % 13);
-            break;
-        default:
-            text += QStringLiteral("-- %1 行目までの集計\n").arg(line);
-            break;
-        }
-    }
-    text.truncate(characters);
-    return text;
-}
 
 struct Timing
 {
@@ -245,10 +174,10 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const qsizetype characters = args.size() > 1 ? args.at(1).toLongLong() : 50000000;
     const int keys = args.size() > 2 ? args.at(2).toInt() : 300;
-    PrintedDialogs dialogs;
-    std::printf("load average at the start: %s\n", qPrintable(loadAverage()));
+    Bench::PrintedDialogs dialogs;
+    std::printf("load average at the start: %s\n", qPrintable(Bench::loadAverage()));
 
-    const QString text = sqlText(characters);
+    const QString text = Bench::sqlText(characters);
     QTemporaryDir temporary;
     // The journal is off when the data folder cannot exist: a path under a
     // regular file.
@@ -272,6 +201,6 @@ int main(int argc, char **argv)
         printTiming("key", off.key);
         printTiming("key and paint", off.keyPaint);
     }
-    std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
+    std::printf("load average at the end: %s\n", qPrintable(Bench::loadAverage()));
     return on.ok && off.ok && dialogs.count == 0 ? 0 : 1;
 }
