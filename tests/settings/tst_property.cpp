@@ -403,16 +403,12 @@ void tst_Property::okAndCancel_data()
     QTest::addColumn<QString>("name");  // typed as the variable name
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("OK") << "ok"
-                        << "sql_1" << true;
+    QTest::newRow("OK") << "ok" << QString("sql_1") << true;
     // Closing without saving takes any name.
-    QTest::newRow("cancel") << "cancel"
-                            << "" << false;
-    QTest::newRow("close box") << "close box"
-                               << "1x" << false;
+    QTest::newRow("cancel") << "cancel" << QString() << false;
+    QTest::newRow("close box") << "close box" << QString("1x") << false;
     // OK refuses a name the code cannot use: the dialog stays open on its box.
-    QTest::newRow("OK, name refused") << "ok"
-                                      << "" << false;
+    QTest::newRow("OK, name refused") << "ok" << QString() << false;
 }
 
 void tst_Property::okAndCancel()
@@ -496,23 +492,15 @@ void tst_Property::variableNameRule_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("why"); // the message's second line; empty: usable
 
-    QTest::newRow("letters, digits, underscore") << "strSQL_2"
-                                                 << "";
-    QTest::newRow("one letter") << "s"
-                                << "";
-    QTest::newRow("empty") << ""
-                           << "変数名が入力されていません。";
-    QTest::newRow("digit first") << "1sql"
-                                 << "変数名は半角の英字で始めてください。";
-    QTest::newRow("underscore first") << "_sql"
-                                      << "変数名は半角の英字で始めてください。";
-    QTest::newRow("Japanese letters") << "変数"
-                                      << "変数名は半角の英字で始めてください。";
-    QTest::newRow("full-width letter inside")
-        << "strＳ"
-        << "変数名に使えるのは半角の英字、数字と「_」だけです。";
-    QTest::newRow("blank") << "str SQL"
-                           << "変数名に使えるのは半角の英字、数字と「_」だけです。";
+    const QString letterFirst = "変数名は半角の英字で始めてください。";
+    const QString onlyThese = "変数名に使えるのは半角の英字、数字と「_」だけです。";
+    QTest::newRow("letters, digits, underscore") << "strSQL_2" << QString();
+    QTest::newRow("empty") << "" << QString("変数名が入力されていません。");
+    QTest::newRow("digit first") << "1sql" << letterFirst;
+    QTest::newRow("underscore first") << "_sql" << letterFirst;
+    QTest::newRow("Japanese letters") << "変数" << letterFirst;
+    QTest::newRow("full-width letter inside") << "strＳ" << onlyThese;
+    QTest::newRow("blank") << "str SQL" << onlyThese;
 }
 
 void tst_Property::variableNameRule()
