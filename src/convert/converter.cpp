@@ -5,6 +5,53 @@
 #include <QStringList>
 
 namespace SQLEdit {
+namespace {
+
+// Where a scan of SQL stands: in code, or inside something that runs on over
+// line ends (a quoted literal, a quoted name, a block comment).
+enum class SqlContext { Code, Literal, QuotedName, BlockComment };
+
+// Whether the line ends inside a "--" comment, the line starting in context;
+// context becomes where the next line starts. A doubled quote inside a literal
+// or a name leaves it and enters it again.
+bool endsInLineComment(QStringView line, SqlContext &context)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        const QChar next = i + 1 < line.size() ? line[i + 1] : QChar();
+        switch (context) {
+        case SqlContext::Code:
+            if (c == QLatin1Char('-') && next == QLatin1Char('-'))
+                return true;
+            if (c == QLatin1Char('\''))
+                context = SqlContext::Literal;
+            else if (c == QLatin1Char('"'))
+                context = SqlContext::QuotedName;
+            else if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+                context = SqlContext::BlockComment;
+                ++i; // the '*' cannot also close it
+            }
+            break;
+        case SqlContext::Literal:
+            if (c == QLatin1Char('\''))
+                context = SqlContext::Code;
+            break;
+        case SqlContext::QuotedName:
+            if (c == QLatin1Char('"'))
+                context = SqlContext::Code;
+            break;
+        case SqlContext::BlockComment:
+            if (c == QLatin1Char('*') && next == QLatin1Char('/')) {
+                context = SqlContext::Code;
+                ++i; // the '/' cannot also open another
+            }
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 ConvertSettings CurrentConvertSettings()
 {
@@ -50,6 +97,12 @@ QString ConvertSql(const QString &source, const ConvertSettings &settings)
     const QString breakCode = plsql ? QStringLiteral("CHR(13) ") + j + QStringLiteral(" CHR(10)")
                                     : QStringLiteral("vbCrLf");
     const QString breakText = settings.pause == 1 ? QStringLiteral(" ") : QString();
+    // Lines joined by a space make one line of SQL, in which a "--" comment would
+    // run to the end of the whole text: a line that ends in one ends with a line
+    // break instead of the space. LF alone ends the comment; Visual Basic writes
+    // the CR LF it uses for every line break.
+    const bool spaceJoined = settings.pause == 1;
+    const QString commentBreakCode = plsql ? QStringLiteral("CHR(10)") : QStringLiteral("vbCrLf");
 
     QString out;
     bool precedingLine = false;
@@ -60,18 +113,17 @@ QString ConvertSql(const QString &source, const ConvertSettings &settings)
         out = v + assign; // the first literal follows on the same line
     }
 
-    QString text = source;
-    text.replace(q, QString(2, q));
-
-    if (!text.contains(crlf)) {
+    const QString doubledQuote(2, q);
+    if (!source.contains(crlf)) {
         if (!perLine && precedingLine)
             out += indent;
-        out += lineStart + text + q + statementEnd;
+        out += lineStart + QString(source).replace(q, doubledQuote) + q + statementEnd;
         return out;
     }
 
     // CR characters are not part of any line. A line end counts as the last one
     // when nothing but CR characters follows it.
+    QString text = source;
     text.remove(QLatin1Char('\r'));
     QStringList lines = text.split(QLatin1Char('\n'));
     const bool endsWithLineEnd = lines.constLast().isEmpty();
@@ -79,15 +131,19 @@ QString ConvertSql(const QString &source, const ConvertSettings &settings)
         lines.removeLast();
 
     out.reserve(out.size() + text.size() + lines.size() * (lineStart.size() + indent.size() + 24));
+    SqlContext context = SqlContext::Code;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const bool last = i == lines.size() - 1;
+        const bool commentEnds = spaceJoined && endsInLineComment(lines.at(i), context);
         if (!perLine && precedingLine)
             out += indent;
-        out += lineStart + lines.at(i);
+        out += lineStart + QString(lines.at(i)).replace(q, doubledQuote);
         if (last && !endsWithLineEnd)
             out += q;
         else if (breakExpression)
             out += q + QLatin1Char(' ') + j + QLatin1Char(' ') + breakCode;
+        else if (commentEnds)
+            out += q + QLatin1Char(' ') + j + QLatin1Char(' ') + commentBreakCode;
         else
             out += breakText + q;
         out += (last ? statementEnd : lineEnd) + crlf;

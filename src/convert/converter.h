@@ -29,7 +29,10 @@ ConvertSettings CurrentConvertSettings();
 /// line, whatever else it holds. Quotes of the target language are doubled inside
 /// the literals, so that the code rebuilds the source with each line end replaced
 /// by the PAUSE choice: CR LF itself (vbCrLf, or CHR(13) and CHR(10) in PL/SQL), a
-/// space, or nothing. Spaces at either end of a line stay in its literal.
+/// space, or nothing. With the space, a line that ends in a "--" comment (outside
+/// quotes and block comments) ends with a line break instead, vbCrLf or CHR(10),
+/// so that the comment stops there. Spaces at either end of a line stay in its
+/// literal.
 QString ConvertSql(const QString &source, const ConvertSettings &settings);
 
 } // namespace SQLEdit

@@ -14,6 +14,14 @@ bool isBlank(QChar c)
     return c == QLatin1Char(' ') || c == QChar(0x3000);
 }
 
+// The character that encloses each value when the texts before and after it are
+// that one character (a quote, say), or none (a null QChar).
+QChar enclosingCharacter(const CopyFormat &format)
+{
+    return format.before.size() == 1 && format.before == format.after ? format.before.at(0)
+                                                                      : QChar();
+}
+
 } // namespace
 
 CopyFormat CopyFormat::fromSettings()
@@ -97,17 +105,24 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
     if (columns == 0)
         return QString();
 
-    // The text is built once in a buffer of its largest possible size (trimming
-    // only shortens it) and cut to what was written.
+    // The text is built once in a buffer of its largest possible size (enclosing
+    // characters counted twice; trimming only shortens it) and cut to what was
+    // written.
     const qsizetype perRow = columns * (format.before.size() + format.after.size())
                              + (columns - 1) * format.separator.size() + 2;
+    // The enclosing character, doubled inside a value, or none.
+    const QChar enclosing = enclosingCharacter(format);
     // Rows the store does not hold (yet) are not read.
     const auto lastRow
         = [&store](const RowRange &range) { return qMin(range.last, store.rowCount() - 1); };
     qsizetype size = 0;
     for (const RowRange &range : rows) {
-        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row)
-            size += store.cells(row).textSize(columns) + perRow;
+        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row) {
+            const RowStore::RowCells cells = store.cells(row);
+            size += cells.textSize(columns) + perRow;
+            for (int column = 0; !enclosing.isNull() && column < columns; ++column)
+                size += cells.text(column).count(enclosing);
+        }
     }
     if (size == 0)
         return QString();
@@ -119,6 +134,17 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
             return; // an empty view may have no data at all
         std::memcpy(static_cast<void *>(out), part.data(), size_t(part.size()) * sizeof(QChar));
         out += part.size();
+    };
+    const auto putValue = [&](QStringView value) {
+        if (enclosing.isNull()) {
+            put(value);
+            return;
+        }
+        for (const QChar c : value) {
+            *out++ = c;
+            if (c == enclosing)
+                *out++ = c;
+        }
     };
     const QStringView separator = format.separator;
     const QStringView before = format.before;
@@ -132,8 +158,8 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
                 if (column > 0)
                     put(separator);
                 put(before);
-                put(TrimCellText(CopyCellText(cells.text(column), cells.isNull(column)),
-                                 format.trimMode));
+                putValue(TrimCellText(CopyCellText(cells.text(column), cells.isNull(column)),
+                                      format.trimMode));
                 put(after);
             }
             put(lineEnd);

@@ -53,7 +53,9 @@ std::vector<RowRange> SelectedRowRanges(const QItemSelection &selection);
 
 /// The rows as copied text: per row the values in column order, each as
 /// before, value, after, with the separator between values; rows joined by
-/// CR LF, with none after the last. Values are written as they are, unescaped.
+/// CR LF, with none after the last. When before and after are one and the same
+/// character, that character is doubled inside the values, as CSV does
+/// ("a""b"); values are otherwise written as they are.
 QString
 CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const CopyFormat &format);
 

@@ -82,6 +82,20 @@ protected:
     }
 };
 
+// Keeps held true while the left mouse button is down on the option.
+void trackLeftButton(QRadioButton *option, bool *held)
+{
+    auto *button = static_cast<OptionButton *>(option);
+    button->mouseDown = [held](Qt::MouseButton pressed) {
+        if (pressed == Qt::LeftButton)
+            *held = true;
+    };
+    button->mouseUp = [held](Qt::MouseButton released) {
+        if (released == Qt::LeftButton)
+            *held = false;
+    };
+}
+
 QGroupBox *addFrame(std::array<QGroupBox *, 8> &frames,
                     int index,
                     const char *title,
@@ -179,24 +193,8 @@ void frmProperty::createControls()
 
     // A mouse flag is set while the left button is held on its option, so that
     // the selection the click makes takes the caret into the option's box.
-    auto *other = static_cast<OptionButton *>(optInput5[4]);
-    other->mouseDown = [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            OtherSeparatorMouseDown = true;
-    };
-    other->mouseUp = [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            OtherSeparatorMouseDown = false;
-    };
-    auto *enclose = static_cast<OptionButton *>(optInput6[0]);
-    enclose->mouseDown = [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            EncloseMouseDown = true;
-    };
-    enclose->mouseUp = [this](Qt::MouseButton button) {
-        if (button == Qt::LeftButton)
-            EncloseMouseDown = false;
-    };
+    trackLeftButton(optInput5[4], &OtherSeparatorMouseDown);
+    trackLeftButton(optInput6[0], &EncloseMouseDown);
 
     buildKeyboardOrder();
 }
@@ -567,6 +565,13 @@ void frmProperty::cmdButton_Click(int index)
 
 void frmProperty::confirm()
 {
+    if (const QString why = Properties::VariableNameProblem(txtInput[0]->text()); !why.isEmpty()) {
+        Common::Dialogs::instance().message(this, why, Caption, Common::Dialogs::Icon::Warning);
+        showPageOf(txtInput[0]);
+        txtInput[0]->setFocus(Qt::OtherFocusReason);
+        txtInput[0]->selectAll();
+        return;
+    }
     using FileIO::SetSettingValue;
     const QString path = FileIO::SettingsFilePath();
     SetSettingValue(QStringLiteral("HENNAME"), txtInput[0]->text());

@@ -72,6 +72,8 @@ private:
     void sTab_GotFocus();
     void showPageOf(QWidget *control);
     void cmdButton_Click(int index);
+    /// OK: refuses a variable name that the generated code cannot use, keeping
+    /// the dialog open on its box; otherwise stores and saves every setting.
     void confirm();
 
     std::span<QRadioButton *const> options(Group group) const;

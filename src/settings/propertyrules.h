@@ -15,4 +15,9 @@ int ShownOption(int stored, int optionCount, int defaultOption);
 /// (two blanks or more) is returned as it is.
 QString TwoLineCaption(const QString &caption);
 
+/// Why name cannot be the variable of the generated code (HENNAME), as the
+/// message to the user, or an empty string when it can. Visual Basic and PL/SQL
+/// alike compile a name of ASCII letters, digits and '_' that begins with a letter.
+QString VariableNameProblem(const QString &name);
+
 } // namespace Properties

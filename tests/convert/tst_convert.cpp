@@ -61,8 +61,12 @@ QString lines(const QStringList &list)
 
 // The text the generated code must build: CR is no part of a line, and each
 // line end becomes CR LF, a space or nothing. A source without CR LF is one line.
-QString expectedText(QString source, qint16 pause)
+// spaced, when given, is the text joined by spaces, LF marking the line breaks
+// that end comments; lineBreak is what the language writes for them.
+QString expectedText(QString source, qint16 pause, QString spaced, const QString &lineBreak)
 {
+    if (pause == 1 && !spaced.isNull())
+        return spaced.replace('\n', lineBreak);
     if (!source.contains("\r\n"))
         return source;
     return source.remove('\r').replace('\n', pause == 0 ? "\r\n" : pause == 1 ? " " : "");
@@ -265,6 +269,16 @@ void tst_Convert::generatesCode_data()
         << two << plsql(0, 1, 1)
         << lines({"strSQL := strSQL || 'SELECT *' || CHR(13) || CHR(10);",
                   "strSQL := strSQL || 'FROM T';"});
+
+    // Joined by spaces, a line that ends in a comment ends with a line break.
+    const QString comment = "SELECT * -- all\r\nFROM T";
+    QTest::newRow("plsql space after a comment")
+        << comment << plsql(1, 1, 0)
+        << lines({"strSQL := 'SELECT * -- all' || CHR(10) ||", "          'FROM T';"});
+    QTest::newRow("vb space after a comment")
+        << comment << vb(1, 1, 1)
+        << lines({R"(strSQL = strSQL & "SELECT * -- all" & vbCrLf)",
+                  R"(strSQL = strSQL & "FROM T")"});
 }
 
 void tst_Convert::generatesCode()
@@ -276,25 +290,41 @@ void tst_Convert::generatesCode()
 }
 
 // Sources for the round trips through a language: quotes, empty lines, trailing
-// line ends, Japanese text, long lines and a source beyond 32767 characters.
+// line ends, Japanese text, long lines, a source beyond 32767 characters, and
+// line comments, with the text that joining by spaces builds of them (see
+// expectedText).
 static void addRoundTripSources()
 {
     QTest::addColumn<QString>("source");
-    QTest::newRow("two lines") << "SELECT *\r\nFROM T";
-    QTest::newRow("quotes") << "SELECT 'it''s', \"X\" AS \"Q\"\r\nFROM T WHERE A = '\"'\r\n";
-    QTest::newRow("quote lines") << "'\r\n\"\r\n''\r\n\"\"";
-    QTest::newRow("empty lines") << "\r\n\r\nSELECT 1\r\n\r\n\r\nFROM DUAL\r\n\r\n";
-    QTest::newRow("japanese") << "SELECT 氏名, '全角　空白'\r\nFROM 社員  \r\n WHERE 部署 = '営業'";
-    QTest::newRow("backslash, dollar, tab") << "SELECT '\\n', $1, $$x$$\t--\r\nFROM T";
-    QTest::newRow("one line") << "SELECT * FROM T WHERE A = 'x'";
-    QTest::newRow("empty") << "";
-    QTest::newRow("line end only") << "\r\n";
+    QTest::addColumn<QString>("spaced");
+    const QString plain; // every line end becomes a space
+    QTest::newRow("two lines") << "SELECT *\r\nFROM T" << plain;
+    QTest::newRow("quotes") << "SELECT 'it''s', \"X\" AS \"Q\"\r\nFROM T WHERE A = '\"'\r\n"
+                            << plain;
+    QTest::newRow("quote lines") << "'\r\n\"\r\n''\r\n\"\"" << plain;
+    QTest::newRow("empty lines") << "\r\n\r\nSELECT 1\r\n\r\n\r\nFROM DUAL\r\n\r\n" << plain;
+    QTest::newRow("japanese") << "SELECT 氏名, '全角　空白'\r\nFROM 社員  \r\n WHERE 部署 = '営業'"
+                              << plain;
+    QTest::newRow("backslash, dollar, tab") << "SELECT '\\n', $1, $$x$$\t--\r\nFROM T"
+                                            << "SELECT '\\n', $1, $$x$$\t--\nFROM T";
+    QTest::newRow("comment ending a middle line") << "SELECT a,\r\n b -- the second\r\nFROM T"
+                                                  << "SELECT a,  b -- the second\nFROM T";
+    QTest::newRow("-- inside quotes and a block comment")
+        << "SELECT 'a--b', \"c--d\" /* -- */\r\nFROM T" << plain;
+    QTest::newRow("literal over lines, then a comment") << "SELECT 'x\r\n--y' -- z\r\nFROM T"
+                                                        << "SELECT 'x --y' -- z\nFROM T";
+    QTest::newRow("comment on the last line") << "SELECT 1\r\nFROM T -- last" << plain;
+    QTest::newRow("comment on the last line, line end") << "SELECT 1\r\nFROM T -- last\r\n"
+                                                        << "SELECT 1 FROM T -- last\n";
+    QTest::newRow("one line") << "SELECT * FROM T WHERE A = 'x'" << plain;
+    QTest::newRow("empty") << "" << plain;
+    QTest::newRow("line end only") << "\r\n" << plain;
     QString longSource;
     for (int i = 0; i < 300; ++i)
         longSource
             += QString("SELECT '%1', '%2' FROM DUAL UNION ALL\r\n").arg(i).arg(QString(100, 'y'));
     longSource += "SELECT '" + QString(9000, 'x') + "' FROM DUAL\r\n";
-    QTest::newRow("long") << longSource;
+    QTest::newRow("long") << longSource << plain;
 }
 
 void tst_Convert::visualBasicRebuildsSource_data()
@@ -305,11 +335,12 @@ void tst_Convert::visualBasicRebuildsSource_data()
 void tst_Convert::visualBasicRebuildsSource()
 {
     QFETCH(QString, source);
+    QFETCH(QString, spaced);
     for (const ConvertSettings &settings : layouts(vb)) {
         QString value, error;
         QVERIFY2(runVisualBasic(ConvertSql(source, settings), "strSQL", &value, &error),
                  qPrintable(describe(settings) + error));
-        QVERIFY2(value == expectedText(source, settings.pause),
+        QVERIFY2(value == expectedText(source, settings.pause, spaced, "\r\n"),
                  qPrintable(describe(settings) + value.left(200)));
     }
 }
@@ -318,12 +349,13 @@ void tst_Convert::plsqlRebuildsSourceInPostgres_data()
 {
     addRoundTripSources();
     // PL/SQL literals may span lines: a source with LF alone stays one literal.
-    QTest::newRow("lf alone") << "SELECT *\nFROM T\n";
+    QTest::newRow("lf alone") << "SELECT *\nFROM T\n" << QString();
 }
 
 void tst_Convert::plsqlRebuildsSourceInPostgres()
 {
     QFETCH(QString, source);
+    QFETCH(QString, spaced);
     if (qEnvironmentVariableIsEmpty("KORVANE_TEST_PG_USER"))
         QFAIL("The PostgreSQL test environment is missing: run the tests through "
               "scripts/with-postgres.");
@@ -346,7 +378,7 @@ void tst_Convert::plsqlRebuildsSourceInPostgres()
         QVERIFY2(query.exec("SELECT pg_temp.korvane_code()") && query.next(),
                  qPrintable(where + query.lastError().text() + "\n" + code.left(500)));
         const QString value = query.value(0).toString();
-        QVERIFY2(value == expectedText(source, settings.pause),
+        QVERIFY2(value == expectedText(source, settings.pause, spaced, "\n"),
                  qPrintable(where + value.left(200)));
     }
 }

@@ -144,7 +144,9 @@ void tst_Copy::copiedText_data()
         << 1;
     QTest::newRow("tabs and line breaks are not blanks")
         << rows << "2" << QStringList{"1", "", "0", "\"", "\"", "2"}
-        << "\"<NULL>\"\t\"x,\"y\"\"\t\"\tタブ\n\"" << 1;
+        << "\"<NULL>\"\t\"x,\"\"y\"\"\"\t\"\tタブ\n\"" << 1;
+    QTest::newRow("a quote is doubled only when the text after it is the same")
+        << nulls << "2" << QStringList{"0", "", "0", "\"", "'", "3"} << "\"x,\"y\"'" << 1;
     QTest::newRow("rows selected out of order copy in list order")
         << rows << "2,0" << QStringList{"1", "", "1", "", "", "3"}
         << "A\t\t  B  \r\n<NULL>\tx,\"y\"\t \tタブ\n " << 2;

@@ -2,7 +2,8 @@
 // with the settings taken from its end. Properties:
 // - running the code (by the small evaluator below, for PL/SQL and Visual Basic
 //   alike) builds the source text, each line end replaced by the PAUSE choice,
-//   whenever the variable name and the join operator leave the code readable;
+//   whenever the variable name and the join operator leave the code readable
+//   (with a space, the line breaks that end comments read as that space);
 // - with any settings, the code holds every line of the source, quotes doubled.
 
 #include "fuzzinput.h"
@@ -210,7 +211,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (isReadable(settings)) {
         const std::optional<QString> built = Evaluator(code, settings).run();
         FUZZ_CHECK(built.has_value(), "the code is made of assignments the evaluator reads");
-        FUZZ_CHECK(*built == expectedText(source, settings), "the code builds the source");
+        QString text = *built;
+        // Joined by spaces, a line that ends in a comment ends with a line break
+        // instead: LF in PL/SQL, CR LF in Visual Basic. No other line break is left.
+        if (settings.pause == 1 && source.contains(QStringLiteral("\r\n")))
+            text.replace(settings.mode == 1 ? QStringLiteral("\n") : QStringLiteral("\r\n"),
+                         QStringLiteral(" "));
+        FUZZ_CHECK(text == expectedText(source, settings), "the code builds the source");
     }
     return 0;
 }

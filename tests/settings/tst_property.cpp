@@ -4,6 +4,7 @@
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "settings/frmproperty.h"
+#include "settings/propertyrules.h"
 #include "settings/settingsstore.h"
 
 #include <QAccessible>
@@ -106,6 +107,8 @@ private slots:
     void okAndCancel_data();
     void okAndCancel();
     void failedSaveIsReported();
+    void variableNameRule_data();
+    void variableNameRule();
 
 private:
     QString configPath() const { return mHome->filePath("CONFIG.ini"); }
@@ -397,23 +400,29 @@ void tst_Property::keyboardOrderTurnsPages()
 void tst_Property::okAndCancel_data()
 {
     QTest::addColumn<QString>("close"); // "ok", "cancel" or "close box"
+    QTest::addColumn<QString>("name");  // typed as the variable name
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("OK") << "ok" << true;
-    QTest::newRow("cancel") << "cancel" << false;
-    QTest::newRow("close box") << "close box" << false;
+    QTest::newRow("OK") << "ok" << QString("sql_1") << true;
+    // Closing without saving takes any name.
+    QTest::newRow("cancel") << "cancel" << QString() << false;
+    QTest::newRow("close box") << "close box" << QString("1x") << false;
+    // OK refuses a name the code cannot use: the dialog stays open on its box.
+    QTest::newRow("OK, name refused") << "ok" << QString() << false;
 }
 
 void tst_Property::okAndCancel()
 {
     QFETCH(QString, close);
+    QFETCH(QString, name);
     QFETCH(bool, saved);
+    const bool refused = close == "ok" && !saved;
 
     // A line of its own in the file, which a save keeps.
     const QByteArray before = configFile({"BECOME=1"}) + "[USER]\r\nNOTE=kept\r\n";
     const std::unique_ptr<frmProperty> dialog = openDialog(before);
 
-    dialog->txtInput[0]->clear(); // an empty name is stored as it is
+    dialog->txtInput[0]->setText(name);
     click(dialog->optInput1[1]);
     click(dialog->optInput3[1]);
     click(dialog->optInput4[0]);
@@ -432,12 +441,12 @@ void tst_Property::okAndCancel()
         QTest::mouseClick(dialog->cmdButton[1], Qt::LeftButton);
     else
         dialog->close();
-    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->isVisible(), refused);
     QCOMPARE(dialog->result(), int(saved ? QDialog::Accepted : QDialog::Rejected));
 
     const QStringList after
-        = {"MODE=1",  "HENNAME=",    "JOINT=||",    "PAUSE=1", "FORMAT=1",    "BECOME=0",
-           "FIELD=4", "FIELDMOJI=;", "DATAPAUSE=1", "SPACE=2", "DYNOPTION3=1"};
+        = {"MODE=1",  "HENNAME=sql_1", "JOINT=||",    "PAUSE=1", "FORMAT=1",    "BECOME=0",
+           "FIELD=4", "FIELDMOJI=;",   "DATAPAUSE=1", "SPACE=2", "DYNOPTION3=1"};
     if (saved) {
         QCOMPARE(QString::fromUtf8(readBytes(configPath())),
                  QString::fromUtf8(configFile(after) + "[USER]\r\nNOTE=kept\r\n"));
@@ -450,7 +459,14 @@ void tst_Property::okAndCancel()
         QCOMPARE(FileIO::GetSettingValue("HENNAME").toString(), QString("strSQL"));
         QCOMPARE(FileIO::GetSettingValue("BECOME").toInt(), 1);
     }
-    QCOMPARE(mDialogs->messages, QStringList());
+    if (refused) {
+        QCOMPARE(mDialogs->messages,
+                 QStringList("ﾌﾟﾛﾊﾟﾃｨ|この変数名は使用できません。\n変数名が入力されていません。"));
+        QCOMPARE(dialog->sTab->currentIndex(), 0);
+        QCOMPARE(focusName(), QString("txtInput(0)"));
+    } else {
+        QCOMPARE(mDialogs->messages, QStringList());
+    }
 }
 
 void tst_Property::failedSaveIsReported()
@@ -469,6 +485,30 @@ void tst_Property::failedSaveIsReported()
     // The new values are in use for the rest of the run.
     QCOMPARE(FileIO::GetSettingValue("HENNAME").toString(), QString("strX"));
     QVERIFY(!dialog->isVisible());
+}
+
+void tst_Property::variableNameRule_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why"); // the message's second line; empty: usable
+
+    const QString letterFirst = "変数名は半角の英字で始めてください。";
+    const QString onlyThese = "変数名に使えるのは半角の英字、数字と「_」だけです。";
+    QTest::newRow("letters, digits, underscore") << "strSQL_2" << QString();
+    QTest::newRow("empty") << "" << QString("変数名が入力されていません。");
+    QTest::newRow("digit first") << "1sql" << letterFirst;
+    QTest::newRow("underscore first") << "_sql" << letterFirst;
+    QTest::newRow("Japanese letters") << "変数" << letterFirst;
+    QTest::newRow("full-width letter inside") << "strＳ" << onlyThese;
+    QTest::newRow("blank") << "str SQL" << onlyThese;
+}
+
+void tst_Property::variableNameRule()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    QCOMPARE(Properties::VariableNameProblem(name),
+             why.isEmpty() ? QString() : "この変数名は使用できません。\n" + why);
 }
 
 QTEST_MAIN(tst_Property)

@@ -1,0 +1,2 @@
+SELECT 'a--b', "c--d" -- e
+/* -- */ FROM T -- d
