@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/frmmain.h"
+#include "app/qtsetup.h"
 #include "app/sqledit.h"
 #include "common/appdir.h"
 #include "common/dialogs.h"
@@ -84,9 +85,15 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvane.korvane"));
 
     // Korvane still runs without its folders; it only cannot keep its files.
-    const QStringList folderProblems = Common::PrepareFileFolders(Common::CurrentFileFolders());
+    const Common::FileFolders folders = Common::CurrentFileFolders();
+    const QStringList folderProblems = Common::PrepareFileFolders(folders);
     for (const QString &problem : folderProblems)
         printTo(stderr, QStringLiteral("korvane: %1\n").arg(problem));
+    SQLEdit::InstallQtJapanese();
+    // Nothing of Korvane's goes outside its folders, Qt's own settings included;
+    // without a folder Qt keeps them where it always does.
+    if (!folders.config.isEmpty())
+        SQLEdit::KeepQtSettingsIn(folders.config);
 
     const std::unique_ptr<frmMain> window = SQLEdit::Main();
     if (!window)

@@ -45,8 +45,16 @@ void EditorBox::keyPressEvent(QKeyEvent *event)
 {
     event->ignore();
     emit keyDown(event);
-    if (!event->isAccepted())
-        QPlainTextEdit::keyPressEvent(event);
+    if (event->isAccepted())
+        return;
+    // Ctrl+Y redoes, as on Windows, besides the desktop's own Ctrl+Shift+Z.
+    if (event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)
+        && !isReadOnly()) {
+        redo();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void EditorBox::keyReleaseEvent(QKeyEvent *event)

@@ -2,6 +2,7 @@
 
 #include "app/editorbox.h"
 #include "app/frmmain.h"
+#include "app/messagebar.h"
 #include "common/common.h"
 #include "common/fonts.h"
 #include "common/icons.h"
@@ -198,7 +199,7 @@ void MainControls::createControls()
     Label1->setFixedHeight(TwipsToPixels(HintHeight));
     Label1->adjustSize();
 
-    staMsg = new QStatusBar(client);
+    staMsg = new MessageBar(client);
     staMsg->setObjectName(QStringLiteral("staMsg"));
     staMsg->setSizeGripEnabled(false);
     staMsg->setAutoFillBackground(true); // in front of an editor taller than the window

@@ -81,8 +81,8 @@ FileFolders ChooseFileFolders(const FolderFacts &facts)
     if (!dataBase.isEmpty())
         folders.data = PathInFolder(dataBase, ProgramFolderName);
     if (folders.config.isEmpty() || folders.data.isEmpty()) {
-        folders.problem = QStringLiteral(
-            "there is no home folder to keep Korvane's files in: set HOME or KORVANE_HOME");
+        folders.problem = QStringLiteral("Korvane のファイルを保存するホームフォルダがありません。"
+                                         "HOME か KORVANE_HOME を設定してください。");
     }
     return folders;
 }
@@ -124,7 +124,7 @@ QStringList PrepareFileFolders(const FileFolders &folders)
         if (QFileInfo(folder).isDir())
             continue;
         if (!QDir().mkpath(folder)) {
-            problems << QStringLiteral("cannot create the folder %1").arg(folder);
+            problems << QStringLiteral("フォルダ %1 を作成できません。").arg(folder);
             continue;
         }
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner

@@ -7,6 +7,11 @@ namespace Common {
 
 namespace {
 
+// Qt's own file chooser rather than the desktop's: it speaks Japanese with the
+// rest of the window, and it keeps its state where Korvane keeps its files
+// (see KeepQtSettingsIn), where the desktop's would write into the home folder.
+constexpr QFileDialog::Options QtOwnChooser = QFileDialog::DontUseNativeDialog;
+
 class RealDialogs final : public Dialogs
 {
 public:
@@ -45,7 +50,7 @@ public:
                          const QString &folder,
                          const QString &filter) override
     {
-        return QFileDialog::getOpenFileName(parent, title, folder, filter);
+        return QFileDialog::getOpenFileName(parent, title, folder, filter, nullptr, QtOwnChooser);
     }
 
     QString saveFileName(QWidget *parent,
@@ -53,7 +58,7 @@ public:
                          const QString &folder,
                          const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, title, folder, filter);
+        return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr, QtOwnChooser);
     }
 };
 

@@ -16,13 +16,13 @@ QString FileLock::errorString() const
     case QLockFile::NoError:
         return QString();
     case QLockFile::LockFailedError:
-        return QStringLiteral("another Korvane is writing the file");
+        return QStringLiteral("別の Korvane がファイルに書き込んでいます。");
     case QLockFile::PermissionError:
-        return QStringLiteral("the folder cannot be written");
+        return QStringLiteral("フォルダに書き込めません。");
     case QLockFile::UnknownError:
         break;
     }
-    return QStringLiteral("the file cannot be locked");
+    return QStringLiteral("ファイルをロックできません。");
 }
 
 } // namespace Common

@@ -1,6 +1,10 @@
 #include "common/textcodec.h"
 
+#include "common/errortext.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -49,16 +53,62 @@ bool ReadTextFile(const QString &path, QString *text, bool *isText)
     return true;
 }
 
+namespace {
+
+// The file a save really writes: a symbolic link is followed to the file it
+// names, so that the link stays and its file gets the text.
+QFileInfo savedFile(const QString &path)
+{
+    QFileInfo file(path);
+    for (int depth = 0; depth < 40 && file.isSymLink(); ++depth)
+        file.setFile(file.symLinkTarget());
+    return file;
+}
+
+// Why a save cannot start, before anything is written; empty when it can.
+QString refusalOf(const QFileInfo &file)
+{
+    if (file.isSymLink())
+        return QStringLiteral("シンボリックリンクが多すぎます（循環している可能性があります）。");
+    // A device, a FIFO or a socket would be replaced by a plain file.
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("%1 は通常のファイルではないため、保存できません。"
+                              "別のファイル名で保存してください。")
+            .arg(file.filePath());
+    return QString();
+}
+
+} // namespace
+
 bool WriteTextFile(const QString &path, const QString &text, QString *error, FileAccess access)
 {
     // The text goes to a temporary file beside the old one, which it replaces
     // only when every byte has reached the disk; on any failure the old file
     // keeps all of its bytes. There is no fallback to rewriting the file in
     // place, as a failure half-way through would leave it cut.
-    QSaveFile file(path);
+    const QFileInfo target = savedFile(path);
+    if (const QString refusal = refusalOf(target); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return false;
+    }
+    QSaveFile file(target.filePath());
+    auto reason = [&] {
+        // The temporary file needs a folder that can be written, even when the
+        // file itself can be: say so, and what the user can do.
+        const QFileInfo folder(target.absolutePath());
+        if (folder.exists() && !folder.isWritable())
+            return QStringLiteral(
+                       "フォルダ %1 に書き込めないため、保存できません"
+                       "（新しいファイルを作ってから置き換えるため、"
+                       "フォルダへの書き込みが必要です）。"
+                       "別のフォルダに保存するか、フォルダに書き込めるようにしてください。")
+                .arg(QDir::toNativeSeparators(folder.filePath()));
+        return FileErrorText(file.errorString());
+    };
     auto fail = [&] {
         if (error)
-            *error = file.errorString();
+            *error = reason();
         file.cancelWriting();
         return false;
     };
@@ -78,7 +128,7 @@ bool WriteTextFile(const QString &path, const QString &text, QString *error, Fil
     }
     if (!file.commit()) {
         if (error)
-            *error = file.errorString();
+            *error = reason();
         return false;
     }
     return true;

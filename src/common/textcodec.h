@@ -26,6 +26,8 @@ enum class FileAccess { Default, OwnerOnly };
 /// Replaces a whole text file. True only when every byte reached the new file and
 /// it replaced the old one; on any failure (a full disk, a folder that refuses new
 /// files) the old file is left exactly as it was, and *error, when given, says why.
+/// A symbolic link is followed: the file it names is replaced and the link kept.
+/// A device, FIFO or socket is never replaced: writing one is refused.
 bool WriteTextFile(const QString &path,
                    const QString &text,
                    QString *error = nullptr,

@@ -19,19 +19,19 @@ ConnectionCore::ConnectionCore(const ServerEntry &server,
 {
     if (mDriverName.isEmpty())
         Raise(ErrCannotCreateObject,
-              QStringLiteral("The server %1 in SERVERS.ini names no DRIVER.").arg(server.name),
+              QStringLiteral("SERVERS.ini のサーバ %1 に DRIVER がありません。").arg(server.name),
               LayerSource());
     if (!QSqlDatabase::isDriverAvailable(mDriverName))
         Raise(ErrCannotCreateObject,
-              QStringLiteral("The database driver %1 for the server %2 is not installed "
-                             "(no Qt SQL plugin of that name).")
+              QStringLiteral("サーバ %2 のデータベースドライバ %1 がインストールされていません"
+                             "（その名前の Qt SQL プラグインがありません）。")
                   .arg(mDriverName, server.name),
               LayerSource());
     const std::optional<QString> loginUserId = LoginUserId(server, userId);
     if (!loginUserId)
         Raise(ErrCannotCreateObject,
-              QStringLiteral("The server %1 in SERVERS.ini has USERCASE=%2; it takes LOWER or "
-                             "KEEP.")
+              QStringLiteral("SERVERS.ini のサーバ %1 の USERCASE=%2 は使えません。"
+                             "LOWER か KEEP を指定してください。")
                   .arg(server.name, server.userCase),
               LayerSource());
 
@@ -364,7 +364,7 @@ bool ConnectionCore::fetchRow(quint64 ticket, QVariantList *values, bool readNex
 {
     if (ticket == 0 || ticket != mLiveTicket)
         Raise(ErrFetchOutOfSequence,
-              QStringLiteral("The query was ended by a later statement on the same connection."),
+              QStringLiteral("同じ接続で次のSQLが実行されたため、検索を終了しました。"),
               mDriverName);
     if (mAheadError.type() != QSqlError::NoError) {
         const QSqlError error = mAheadError;

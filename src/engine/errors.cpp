@@ -42,7 +42,8 @@ Common::ErrorInfo ErrorFrom(const QString &driverName, const QSqlError &error)
     if (description.isEmpty())
         description = error.driverText().trimmed();
     if (description.isEmpty())
-        description = QStringLiteral("The database reported an error without a message.");
+        description
+            = QStringLiteral("データベースがエラーを返しましたが、メッセージがありません。");
     return Common::ErrorInfo{ErrorNumberFor(driverName, error), description, driverName};
 }
 

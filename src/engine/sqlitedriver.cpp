@@ -100,7 +100,7 @@ std::optional<qsizetype> SqliteDriver::readRows(QSqlQuery &query,
             *more = false;
             if (result != SQLITE_DONE) {
                 const auto *message = static_cast<const char16_t *>(sqlite3_errmsg16(mDatabase));
-                *error = QSqlError(QStringLiteral("Unable to fetch row"),
+                *error = QSqlError(QStringLiteral("行を取得できません。"),
                                    QString::fromUtf16(message), QSqlError::StatementError,
                                    QString::number(sqlite3_extended_errcode(mDatabase)));
             }

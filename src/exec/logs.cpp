@@ -1,6 +1,7 @@
 #include "exec/logs.h"
 
 #include "common/appdir.h"
+#include "common/errortext.h"
 #include "common/textcodec.h"
 
 #include <QFile>
@@ -37,7 +38,8 @@ void AppendTextToFile(const QString &text, const QString &path)
     const bool existed = QFileInfo::exists(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw Common::RuntimeError(Common::ErrFileAccess, file.errorString(), ErrorSource);
+        throw Common::RuntimeError(Common::ErrFileAccess, Common::FileErrorText(file.errorString()),
+                                   ErrorSource);
     const qint64 oldSize = file.size();
 
     // A full disk may only show when the buffer is flushed, or when the file is
@@ -46,12 +48,12 @@ void AppendTextToFile(const QString &text, const QString &path)
     bool written = file.write(bytes) == bytes.size() && file.flush();
     // A short write directly to the file sets no error of its own.
     QString reason = file.error() != QFileDevice::NoError
-                         ? file.errorString()
-                         : QStringLiteral("Could not write the whole text to %1").arg(path);
+                         ? Common::FileErrorText(file.errorString())
+                         : QStringLiteral("%1 にテキストの全体を書き込めませんでした。").arg(path);
     file.close();
     if (written && file.error() != QFileDevice::NoError) {
         written = false;
-        reason = file.errorString();
+        reason = Common::FileErrorText(file.errorString());
     }
     if (written)
         return;

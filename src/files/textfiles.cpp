@@ -1,6 +1,7 @@
 #include "files/textfiles.h"
 
 #include "common/errors.h"
+#include "common/errortext.h"
 #include "common/textcodec.h"
 
 #include <QFile>
@@ -39,20 +40,20 @@ QStringList ReadTextLines(const QString &path, QString *encoding)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        raise(Common::ErrFileNotFound, QStringLiteral("File not found: %1").arg(path));
+        raise(Common::ErrFileNotFound, QStringLiteral("ファイルが見つかりません: %1").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        raise(Common::ErrFileAccess, file.errorString());
+        raise(Common::ErrFileAccess, Common::FileErrorText(file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        raise(Common::ErrFileAccess, file.errorString());
+        raise(Common::ErrFileAccess, Common::FileErrorText(file.errorString()));
     // No text in either encoding holds a NUL byte: most binary files end here,
     // before a costly attempt to decode them.
     bool ok = !bytes.contains('\0');
     const QString text = ok ? Common::DecodeText(bytes, &ok, encoding) : QString();
     if (!ok)
         raise(Common::ErrBadFileFormat,
-              QStringLiteral("Not text in UTF-8 or Shift_JIS: %1").arg(path));
+              QStringLiteral("UTF-8 または Shift_JIS のテキストではありません: %1").arg(path));
     return SplitFileLines(text);
 }
 

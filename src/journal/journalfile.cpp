@@ -1,5 +1,7 @@
 #include "journal/journalfile.h"
 
+#include "common/errortext.h"
+
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFile>
@@ -103,13 +105,13 @@ bool WriteFile(const QString &path, const Snapshot &snapshot, QString *problem)
     // over the old journal, so that a crash at any point leaves one whole file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *problem = file.errorString();
+        *problem = Common::FileErrorText(file.errorString());
         return false;
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray bytes = Encode(snapshot);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *problem = file.errorString();
+        *problem = Common::FileErrorText(file.errorString());
         return false;
     }
     return true;

@@ -15,16 +15,14 @@ namespace Ora {
 std::shared_ptr<Session> CreateObject(const QString &progId)
 {
     if (progId.compare(QLatin1String(SessionProgId), Qt::CaseInsensitive) != 0)
-        Engine::Raise(
-            Engine::ErrCannotCreateObject,
-            QStringLiteral("Cannot create an object for the identifier \"%1\".").arg(progId),
-            Engine::LayerSource());
+        Engine::Raise(Engine::ErrCannotCreateObject,
+                      QStringLiteral("識別子「%1」のオブジェクトを作成できません。").arg(progId),
+                      Engine::LayerSource());
     if (QSqlDatabase::drivers().isEmpty())
-        Engine::Raise(
-            Engine::ErrCannotCreateObject,
-            QStringLiteral("No database driver is installed (the Qt SQL driver plugins are "
-                           "missing)."),
-            Engine::LayerSource());
+        Engine::Raise(Engine::ErrCannotCreateObject,
+                      QStringLiteral("データベースドライバがインストールされていません"
+                                     "（Qt SQL ドライバのプラグインがありません）。"),
+                      Engine::LayerSource());
     return std::make_shared<Session>();
 }
 
@@ -45,10 +43,10 @@ static Engine::ServerEntry ResolveServer(const QString &serverName)
                                    {},   Engine::DefaultConnectTimeout};
     const QString path = Engine::ServersFilePath();
     const QString why = QFile::exists(path)
-                            ? QStringLiteral("%1 has no section [%2]").arg(path, name)
-                            : QStringLiteral("the server list %1 is missing").arg(path);
+                            ? QStringLiteral("%1 にセクション [%2] がありません").arg(path, name)
+                            : QStringLiteral("サーバ一覧 %1 がありません").arg(path);
     Engine::Raise(Engine::ErrServerNotResolved,
-                  QStringLiteral("Cannot resolve the server name \"%1\": %2.").arg(name, why),
+                  QStringLiteral("サーバ名「%1」が見つかりません（%2）。").arg(name, why),
                   Engine::LayerSource());
 }
 
@@ -153,7 +151,7 @@ QVariant Field::value() const
 {
     if (!mHasRow)
         Engine::Raise(Engine::ErrNoCurrentRow,
-                      QStringLiteral("No current row: the dynaset is past its last row."),
+                      QStringLiteral("カレント行がありません（最後の行を過ぎています）。"),
                       Engine::LayerSource());
     return mValue;
 }

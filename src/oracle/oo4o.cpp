@@ -5,7 +5,7 @@
 [[noreturn]] static void RaiseNoObject(const QString &what)
 {
     Engine::Raise(Engine::ErrObjectNotSet,
-                  QStringLiteral("Not connected: there is no %1 object.").arg(what),
+                  QStringLiteral("接続されていません（%1のオブジェクトがありません）。").arg(what),
                   Engine::LayerSource());
 }
 
@@ -19,7 +19,7 @@ void oo4o::oraDBOpen()
     const QString connectString = mUserId + QLatin1Char('/') + mPassword;
     Engine::ResumeOnError([&] {
         if (!session)
-            RaiseNoObject(QStringLiteral("session"));
+            RaiseNoObject(QStringLiteral("セッション"));
         database = session->OpenDatabase(mServerName, connectString, 0);
     });
     if (!database) {
@@ -58,7 +58,7 @@ static Result OnDatabase(const std::shared_ptr<Ora::Database> &database, Call ca
     Common::LastError::clear();
     Engine::ResumeOnError([&] {
         if (!database)
-            RaiseNoObject(QStringLiteral("database"));
+            RaiseNoObject(QStringLiteral("データベース"));
         result = call(*database);
     });
     return result;

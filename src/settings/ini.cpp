@@ -25,7 +25,7 @@ qint32 defaultToInt32(const QVariant &value)
     else if (value.canConvert<double>())
         number = value.toDouble(&ok);
     if (!ok || !std::isfinite(number))
-        throw Common::RuntimeError(Common::ErrTypeMismatch, QStringLiteral("Type mismatch"),
+        throw Common::RuntimeError(Common::ErrTypeMismatch, QStringLiteral("型が一致しません。"),
                                    ErrorSource);
     number = std::nearbyint(number);
     if (number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())

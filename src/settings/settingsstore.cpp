@@ -95,7 +95,7 @@ qint16 parseInt16(const QString &text)
     for (qsizetype i = start; valid && i < digits.size(); ++i)
         valid = digits.at(i) >= QLatin1Char('0') && digits.at(i) <= QLatin1Char('9');
     if (!valid)
-        throw Common::RuntimeError(Common::ErrTypeMismatch, QStringLiteral("Type mismatch"),
+        throw Common::RuntimeError(Common::ErrTypeMismatch, QStringLiteral("型が一致しません。"),
                                    ErrorSource);
     bool fits = false;
     const qint64 number = digits.toLongLong(&fits);

@@ -2,7 +2,9 @@
 #include "../mainwindow.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
+#include "app/qtsetup.h"
 #include "app/sqledit.h"
+#include "common/dialogs.h"
 #include "common/errors.h"
 #include "common/icons.h"
 #include "common/placeform.h"
@@ -14,17 +16,24 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 /// The main window as a user meets it: composition, start-up, activation and closing.
@@ -52,6 +61,8 @@ private slots:
     void closingAsksAboutPendingWork_data();
     void closingAsksAboutPendingWork();
     void placeFormMovesTopThenLeft();
+    // Last: it installs Qt's Japanese texts for the rest of the run.
+    void qtDialogsAreJapaneseAndWriteOnlyInKorvaneFolder();
 
 private:
     QTemporaryDir *mHome = nullptr;
@@ -497,5 +508,39 @@ void tst_App::placeFormMovesTopThenLeft()
 }
 
 QTEST_MAIN(tst_App)
+
+void tst_App::qtDialogsAreJapaneseAndWriteOnlyInKorvaneFolder()
+{
+    QVERIFY(SQLEdit::InstallQtJapanese());
+    QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), QString("はい(&Y)"));
+    QCOMPARE(box.button(QMessageBox::No)->text(), QString("いいえ(&N)"));
+
+    // The file chooser remembers its folder in Korvane's folder, and with
+    // KORVANE_HOME set nothing is written in the home folder.
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    SQLEdit::KeepQtSettingsIn(mHome->path());
+    QCOMPARE(QSettings(QSettings::UserScope, "QtProject").fileName(),
+             mHome->filePath("QtProject.conf"));
+    QString cancel;
+    QTimer::singleShot(0, [&cancel] {
+        if (auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            cancel = chooser->findChild<QDialogButtonBox *>()
+                         ->button(QDialogButtonBox::Cancel)
+                         ->text();
+            chooser->reject();
+        }
+    });
+    const QString chosen
+        = Common::Dialogs::instance().openFileName(nullptr, "開く", mHome->path(), "*.sql");
+    qputenv("HOME", oldHome);
+    QVERIFY(chosen.isEmpty());
+    QCOMPARE(cancel, QString("キャンセル"));
+    QVERIFY(QFile::exists(mHome->filePath("QtProject.conf")));
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
 
 #include "tst_app.moc"

@@ -80,6 +80,7 @@ private slots:
     void copyShortcutInEditorGoesThroughMenu();
     void droppedFilesAreInsertedInOrder();
     void exitAndViewFromMenus();
+    void longStatusMessageCanBeReadWhole();
 
 private:
     std::unique_ptr<QTemporaryDir> mHome;
@@ -396,6 +397,14 @@ void tst_Commands::keys()
         QTest::keyClick(editor, Qt::Key_F5, modifiers);
         QVERIFY(status->currentMessage() != "before");
     }
+    // Ctrl+Y redoes what was undone, as Ctrl+Shift+Z does.
+    editor->setPlainText("");
+    QTest::keyClicks(editor, "ab");
+    editor->undo();
+    QCOMPARE(EditorText(editor), QString());
+    QTest::keyClick(editor, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(EditorText(editor), QString("ab"));
+
     list->setFocus();
     status->showMessage("before");
     QTest::keyClick(list, Qt::Key_F5);
@@ -533,5 +542,22 @@ void tst_Commands::exitAndViewFromMenus()
 }
 
 QTEST_MAIN(tst_Commands)
+
+// The status bar keeps one line; a message longer than that is whole in the
+// tooltip, and a click opens it in a message box.
+void tst_Commands::longStatusMessageCanBeReadWhole()
+{
+    QStatusBar *status = TestWindow::statusBar(*mWindow);
+    const QString error = "ERROR:  syntax error at or near \"form\"\r\nLINE 1: select * form t\r\n"
+                          "                 ^";
+    const QString wide(400, QLatin1Char('x'));
+    for (const QString &message : {QString("3件"), error, wide}) {
+        status->showMessage(message);
+        QCOMPARE(status->toolTip(), message);
+        QTest::mouseClick(status, Qt::LeftButton, {}, QPoint(4, status->height() / 2));
+        QCOMPARE(status->currentMessage(), message);
+    }
+    QCOMPARE(mDialogs->messages, QStringList({"メッセージ|" + error, "メッセージ|" + wide}));
+}
 
 #include "tst_commands.moc"

@@ -233,7 +233,7 @@ void tst_Engine::serverNames()
     QVERIFY(Common::LastError::isSet());
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QOCI"))) {
         QCOMPARE(Common::LastError::get().number, int(Engine::ErrServerNotResolved));
-        QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("\"nosuch_db\"")),
+        QVERIFY2(Common::LastError::get().description.contains(QStringLiteral("「nosuch_db」")),
                  qPrintable(ErrorText()));
     }
     QCOMPARE(session.state(), oo4o::State::HalfOpen);

@@ -15,12 +15,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -213,22 +219,26 @@ void tst_Files::save_data()
     QTest::addColumn<bool>("answerYes");      // to replacing a file of the extended name
     QTest::addColumn<QString>("written");     // the file expected to change
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("linkTo"); // typed is made a symbolic link to this file first
 
     const QByteArray old = "old";
     QTest::newRow("whole text, .sql added")
-        << "A\nB" << 0 << "q" << true << "q.sql" << QByteArray("A\r\nB\r\n");
-    QTest::newRow("selection only")
-        << "select 1 from t" << 8 << "q.SQL" << true << "q.SQL" << QByteArray("select 1\r\n");
-    QTest::newRow(".Txt kept") << "x" << 0 << "n.Txt" << true << "n.Txt" << QByteArray("x\r\n");
+        << "A\nB" << 0 << "q" << true << "q.sql" << QByteArray("A\r\nB\r\n") << QString();
+    QTest::newRow("selection only") << "select 1 from t" << 8 << "q.SQL" << true << "q.SQL"
+                                    << QByteArray("select 1\r\n") << QString();
+    QTest::newRow(".Txt kept") << "x" << 0 << "n.Txt" << true << "n.Txt" << QByteArray("x\r\n")
+                               << QString();
     QTest::newRow(".sq gets .sql after it")
-        << "x" << 0 << "a.sq" << true << "a.sq.sql" << QByteArray("x\r\n");
+        << "x" << 0 << "a.sq" << true << "a.sq.sql" << QByteArray("x\r\n") << QString();
     QTest::newRow("Japanese in UTF-8") << "-- 社員" << 0 << "j.sql" << true << "j.sql"
-                                       << QString::fromUtf8("-- 社員\r\n").toUtf8();
+                                       << QString::fromUtf8("-- 社員\r\n").toUtf8() << QString();
     QTest::newRow("extended name exists, replaced when agreed")
-        << "new" << 0 << "old" << true << "old.sql" << QByteArray("new\r\n");
+        << "new" << 0 << "old" << true << "old.sql" << QByteArray("new\r\n") << QString();
     QTest::newRow("extended name exists, kept when refused")
-        << "new" << 0 << "old" << false << "old.sql" << old;
-    QTest::newRow("cancelled") << "x" << 0 << "" << true << "old.sql" << old;
+        << "new" << 0 << "old" << false << "old.sql" << old << QString();
+    QTest::newRow("cancelled") << "x" << 0 << "" << true << "old.sql" << old << QString();
+    QTest::newRow("symbolic link: its file written, the link kept")
+        << "x" << 0 << "link.sql" << true << "old.sql" << QByteArray("x\r\n") << "old.sql";
 }
 
 void tst_Files::save()
@@ -239,7 +249,10 @@ void tst_Files::save()
     QFETCH(bool, answerYes);
     QFETCH(QString, written);
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, linkTo);
     QVERIFY(writeBytes(path("old.sql"), "old"));
+    if (!linkTo.isEmpty())
+        QVERIFY(QFile::link(path(linkTo), path(typed)));
 
     EditorBox *editor = TestWindow::editor(*mWindow);
     editor->setPlainText(text);
@@ -254,22 +267,59 @@ void tst_Files::save()
     QCOMPARE(readBytes(path(written)), bytes);
     QCOMPARE(mDialogs->questions.size(), typed == "old" ? 1 : 0);
     QVERIFY(mDialogs->messages.isEmpty());
-    QCOMPARE(QDir(mDir->path()).entryList(QDir::Files).size(), written == "old.sql" ? 2 : 3);
+    QCOMPARE(QDir(mDir->path()).entryList(QDir::Files).size(),
+             written == "old.sql" && linkTo.isEmpty() ? 2 : 3);
+    if (!linkTo.isEmpty())
+        QCOMPARE(QFileInfo(path(typed)).symLinkTarget(), path(linkTo));
 }
 
 void tst_Files::saveFailureIsReportedAndKeepsOldFile_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("diskLimit"); // 0: no limit
-    QTest::newRow("folder that cannot exist") << "old.sql/new.sql" << 0;
-    QTest::newRow("full disk") << "old.sql" << 100;
+    QTest::addColumn<int>("diskLimit");  // 0: no limit
+    QTest::addColumn<QString>("made");   // what typed is made first
+    QTest::addColumn<QString>("reason"); // a part of the reason given
+    QTest::newRow("folder that cannot exist") << "old.sql/new.sql" << 0 << ""
+                                              << "";
+    QTest::newRow("full disk") << "old.sql" << 100 << ""
+                               << "";
+    QTest::newRow("FIFO") << "fifo.sql" << 0 << "fifo"
+                          << "通常のファイルではない";
+    QTest::newRow("device") << "null.sql" << 0 << "device"
+                            << "通常のファイルではない";
+    QTest::newRow("file in a folder that cannot be written")
+        << "locked/old.sql" << 0 << "locked folder"
+        << "フォルダに書き込めるように";
 }
 
 void tst_Files::saveFailureIsReportedAndKeepsOldFile()
 {
     QFETCH(QString, typed);
     QFETCH(int, diskLimit);
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
     QVERIFY(writeBytes(path("old.sql"), "old"));
+    const bool root = geteuid() == 0;
+    if (made == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(path(typed)).constData(), 0600), 0);
+    } else if (made == "device") {
+        // A link to a device: a save that went wrong would replace the device, so
+        // as root, whom no permission stops, the test makes its own.
+        const QString device = root ? path("null") : QStringLiteral("/dev/null");
+        if (root && mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)))
+            QSKIP("cannot make a device node here");
+        QVERIFY(QFile::link(device, path(typed)));
+    } else if (made == "locked folder") {
+        if (root)
+            QSKIP("permissions do not stop root");
+        QVERIFY(QDir(mDir->path()).mkdir("locked"));
+        QVERIFY(writeBytes(path(typed), "old"));
+        QVERIFY(QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const auto unlock = qScopeGuard([&] {
+        QFile::setPermissions(path("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
     TestWindow::editor(*mWindow)->setPlainText(QString(300, 'x'));
     mDialogs->chosenFile = path(typed);
     {
@@ -282,7 +332,12 @@ void tst_Files::saveFailureIsReportedAndKeepsOldFile()
                                 + path(typed) + "\n"),
              qPrintable(message));
     QVERIFY2(!message.endsWith("\n"), qPrintable(message)); // a reason is given
+    QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(readBytes(path("old.sql")), QByteArray("old"));
+    if (made == "locked folder")
+        QCOMPARE(readBytes(path(typed)), QByteArray("old"));
+    else if (!made.isEmpty())
+        QVERIFY(!QFileInfo(QFileInfo(path(typed)).canonicalFilePath()).isFile());
 }
 
 int tst_Files::countRows(const QString &server) const
