@@ -445,7 +445,7 @@ void ConnectionCore::readAhead()
         QVariantList row;
         row.reserve(mColumnCount);
         for (int i = 0; i < mColumnCount; ++i)
-            row.append(mQuery->value(i));
+            row.append(mDriver->value(*mQuery, i));
         mAhead = std::move(row);
         return;
     }

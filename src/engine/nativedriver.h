@@ -104,6 +104,10 @@ public:
                                               bool keepTrailingBlanks,
                                               bool *more,
                                               QSqlError *error);
+    /// A value of the query's current row: the driver's own, or its text where
+    /// the driver's own would lose what the server sent (PostgreSQL's dates and
+    /// times, in the form sendRow() hands them on).
+    virtual QVariant value(const QSqlQuery &query, int column) const { return query.value(column); }
     /// Hands the values of the query's current row to the sink (after its beginRow).
     virtual void
     sendRow(const QSqlQuery &query, int columnCount, RowSink &sink, bool keepTrailingBlanks) const;

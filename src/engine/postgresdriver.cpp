@@ -7,6 +7,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 namespace Engine {
 
 namespace {
@@ -42,25 +44,61 @@ const PGresult *PostgresRow(const QSqlQuery &query)
     return result && PQntuples(result) == 1 ? result : nullptr;
 }
 
+// The PostgreSQL types (pg_type oids) whose values are handed on from the text
+// the server sent.
+enum : Oid {
+    Char = 18,
+    Name = 19,
+    Int8 = 20,
+    Int2 = 21,
+    Int4 = 23,
+    Text = 25,
+    Oid_ = 26,
+    BpChar = 1042,
+    VarChar = 1043,
+    Date = 1082,
+    Time = 1083,
+    Timestamp = 1114,
+    TimestampTz = 1184,
+    TimeTz = 1266,
+    Numeric = 1700
+};
+
+bool IsDateOrTime(Oid type)
+{
+    return type == Date || type == Time || type == Timestamp || type == TimestampTz
+           || type == TimeTz;
+}
+
+// A date, time or timestamp as the server wrote it, with nothing lost: in the
+// ISO style that QPSQL sets, a leading date 2026-01-05 becomes 2026/01/05 (in
+// the buffer) and the rest stays as sent: the time with its fractional seconds,
+// the offset of a timestamptz or timetz in the session's time zone, " BC". Any
+// other text (infinity, -infinity, a time alone, another DateStyle) is returned
+// as it is.
+QByteArrayView SlashedDate(QByteArrayView text, char (&buffer)[64])
+{
+    const auto isDigit = [&text](qsizetype i) { return text[i] >= '0' && text[i] <= '9'; };
+    qsizetype year = 0; // the digits of the year, four or more
+    while (year < text.size() && isDigit(year))
+        ++year;
+    const qsizetype dateEnd = year + 6; // after "-MM-DD"
+    if (year < 4 || text.size() < dateEnd || text.size() > qsizetype(sizeof buffer)
+        || text[year] != '-' || text[year + 3] != '-' || !isDigit(year + 1) || !isDigit(year + 2)
+        || !isDigit(year + 4) || !isDigit(year + 5)
+        || (text.size() > dateEnd && text[dateEnd] != ' '))
+        return text;
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[year] = buffer[year + 3] = '/';
+    return QByteArrayView(buffer, text.size());
+}
+
 // Hands on a value of a PostgreSQL row from its text as the server sent it,
-// where that text is what the driver's own value would show: texts, integers
-// and exact numerics, and ISO dates turned into yyyy/MM/dd. False for any
-// other value, which then goes the driver's way.
+// where that text is what the driver's own value would show, or more: texts,
+// integers and exact numerics, dates and times. False for any other value,
+// which then goes the driver's way.
 bool SendPostgresText(RowSink &sink, const PGresult *result, int column, bool keepTrailingBlanks)
 {
-    enum : Oid {
-        Char = 18,
-        Name = 19,
-        Int8 = 20,
-        Int2 = 21,
-        Int4 = 23,
-        Text = 25,
-        Oid_ = 26,
-        BpChar = 1042,
-        VarChar = 1043,
-        Date = 1082,
-        Numeric = 1700
-    };
     if (PQgetisnull(result, 0, column)) {
         sink.addNull();
         return true;
@@ -84,19 +122,13 @@ bool SendPostgresText(RowSink &sink, const PGresult *result, int column, bool ke
     case Numeric:
         sink.addUtf8Text(text);
         return true;
-    case Date: {
-        // 2026-01-05, and nothing else (BC dates, infinity, other date styles).
-        static constexpr char Digits[] = "dddd-dd-dd";
-        if (text.size() != 10)
-            return false;
-        char date[10];
-        for (int i = 0; i < 10; ++i) {
-            const char c = text[i];
-            if (Digits[i] == '-' ? c != '-' : (c < '0' || c > '9'))
-                return false;
-            date[i] = c == '-' ? '/' : c;
-        }
-        sink.addUtf8Text(QByteArrayView(date, 10));
+    case Date:
+    case Time:
+    case Timestamp:
+    case TimestampTz:
+    case TimeTz: {
+        char buffer[64];
+        sink.addUtf8Text(SlashedDate(text, buffer));
         return true;
     }
     default:
@@ -166,6 +198,17 @@ public:
         default:
             return TransactionState::Unknown; // a query still streams, or the connection is gone
         }
+    }
+
+    QVariant value(const QSqlQuery &query, int column) const override
+    {
+        // Dates and times as the result list shows them, as sendRow() hands them on.
+        const PGresult *result = PostgresRow(query);
+        if (!result || PQgetisnull(result, 0, column) || !IsDateOrTime(PQftype(result, column)))
+            return query.value(column);
+        char buffer[64];
+        return QString::fromUtf8(SlashedDate(
+            QByteArrayView(PQgetvalue(result, 0, column), PQgetlength(result, 0, column)), buffer));
     }
 
     void sendRow(const QSqlQuery &query,

@@ -34,6 +34,18 @@ void tst_RowStore::formatCellValue_data()
     QTest::newRow("date") << QVariant(QDate(2026, 1, 5)) << "2026/01/05";
     QTest::newRow("date and time")
         << QVariant(QDateTime(QDate(2026, 1, 5), QTime(9, 8, 7))) << "2026/01/05 09:08:07";
+    QTest::newRow("BC date") << QVariant(QDate(-44, 3, 15)) << "0044/03/15 BC";
+    QTest::newRow("time") << QVariant(QTime(9, 8, 7)) << "09:08:07";
+    QTest::newRow("time with milliseconds") << QVariant(QTime(9, 8, 7, 50)) << "09:08:07.05";
+    const QDate day(2026, 1, 5);
+    const QTime time(9, 8, 7, 123);
+    QTest::newRow("milliseconds") << QVariant(QDateTime(day, time)) << "2026/01/05 09:08:07.123";
+    QTest::newRow("UTC") << QVariant(QDateTime(day, time, Qt::UTC)) << "2026/01/05 09:08:07.123+00";
+    QTest::newRow("offset") << QVariant(QDateTime(day, time, Qt::OffsetFromUTC, -12600))
+                            << "2026/01/05 09:08:07.123-03:30";
+    QTest::newRow("BC date and time")
+        << QVariant(QDateTime(QDate(-44, 3, 15), QTime(12, 0), Qt::OffsetFromUTC, 9 * 3600))
+        << "0044/03/15 12:00:00+09 BC";
     QTest::newRow("bytes") << QVariant(QByteArray("\x00\xff A", 4)) << "0x00FF2041";
 }
 

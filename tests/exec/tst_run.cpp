@@ -60,6 +60,8 @@ private slots:
     void errorWhileFetchingKeepsRows();
     void escStopsTheFill();
     void unusualValues();
+    void dateAndTimeValues_data();
+    void dateAndTimeValues();
     void lostConnectionWhileFetching();
     void escCancelsStatement_data();
     void escCancelsStatement();
@@ -310,6 +312,60 @@ void tst_Run::unusualValues()
     QCOMPARE(model.columnCount(), 500);
     QCOMPARE(model.index(0, 499).data().toString(), QString("499"));
     QVERIFY(controlsEnabled());
+}
+
+void tst_Run::dateAndTimeValues_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("timeZone"); // the session's, through libpq's PGTZ
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<QString>("shown"); // the cells joined by '|'
+    const struct
+    {
+        const char *name, *server, *timeZone, *values, *shown;
+    } rows[] = {
+        {"dates", "PG", "UTC",
+         "date '2024-01-02', date '0044-03-15 BC', date '10000-01-02', date 'infinity', "
+         "date '-infinity'",
+         "2024/01/02|0044/03/15 BC|10000/01/02|infinity|-infinity"},
+        {"times", "PG", "UTC",
+         "time '12:34:56.789123', time '12:34:56', timetz '12:34:56.5+09', timetz '12:34:56-03:30'",
+         "12:34:56.789123|12:34:56|12:34:56.5+09|12:34:56-03:30"},
+        {"timestamps", "PG", "UTC",
+         "timestamp '2024-01-02 03:04:05', timestamp '2024-01-02 03:04:05.5', "
+         "timestamp '0044-03-15 12:00:00 BC', timestamp 'infinity', timestamptz '-infinity', "
+         "timestamptz '2024-01-01 18:04:05.123+00'",
+         "2024/01/02 03:04:05|2024/01/02 03:04:05.5|0044/03/15 12:00:00 BC|infinity|-infinity|"
+         "2024/01/01 18:04:05.123+00"},
+        {"timestamptz in Tokyo", "PG", "Asia/Tokyo", "timestamptz '2024-01-01 18:04:05.123+00'",
+         "2024/01/02 03:04:05.123+09"},
+        {"odbc", "ODBC", "Asia/Tokyo",
+         "timestamp '2024-01-02 03:04:05.5', timestamp '0044-03-15 12:00:00 BC', "
+         "timestamptz '2024-01-01 18:04:05.123+00', timetz '12:34:56.5+09'",
+         "2024/01/02 03:04:05.5|0044/03/15 12:00:00 BC|2024/01/02 03:04:05.123|12:34:56.5+09"},
+        {"sqlite text", "LITE", "",
+         "'2024-01-02', '2024-01-02 03:04:05.123+09:00', '0044-03-15 BC'",
+         "2024-01-02|2024-01-02 03:04:05.123+09:00|0044-03-15 BC"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row.name) << row.server << row.timeZone << row.values << row.shown;
+}
+
+// Dates and times show what the server sent, the date with slashes. ODBC hands on
+// milliseconds, and a timestamptz in the session's time zone without its offset.
+// Three rows, since the first two are read apart from the rest.
+void tst_Run::dateAndTimeValues()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, timeZone);
+    QFETCH(QString, values);
+    QFETCH(QString, shown);
+    const auto restoreZone = qScopeGuard([] { qunsetenv("PGTZ"); });
+    qputenv("PGTZ", timeZone.toUtf8());
+    connect(server);
+    const QString row = "select " + values;
+    run(row + " union all " + row + " union all " + row);
+    QCOMPARE(rows(*TestWindow::resultModel(*mWindow)), QStringList({shown, shown, shown}));
 }
 
 // The server stops while rows stream in: the rows so far stay, the error is
