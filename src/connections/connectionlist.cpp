@@ -159,6 +159,22 @@ MergeRecords(const QStringList &loaded, const QStringList &edited, const QString
     return merged;
 }
 
+QStringList
+WithoutPassword(const QStringList &records, const QString &userId, const QString &serverName)
+{
+    QStringList result;
+    for (const QString &record : records) {
+        const Entry entry = ParseRecord(record);
+        if (entry.userId.compare(userId, Qt::CaseInsensitive) == 0
+            && entry.serverName.compare(serverName, Qt::CaseInsensitive) == 0)
+            result << identityPart(record).left(PasswordStart)
+                          + QString(PasswordWidth, QLatin1Char(' ')) + record.mid(IdentityLength);
+        else
+            result << record;
+    }
+    return result;
+}
+
 QString
 ConnectedCaption(const QString &baseCaption, const QString &userId, const QString &serverName)
 {

@@ -15,6 +15,10 @@ namespace Connections {
 inline constexpr int IdentityLength = 54;
 /// What the list shows of a record: the user ID and server name fields.
 inline constexpr int VisibleLength = 38;
+/// The longest user ID and password a record holds; longer ones are never cut
+/// to fit: such a connection is not saved in the file.
+inline constexpr int UserIdLength = 15;
+inline constexpr int PasswordLength = 16;
 
 /// DB.ini in the configuration folder (Common::ConfigDirectory).
 QString ConnectionListPath();
@@ -67,6 +71,12 @@ ListFileText(const QStringList &records, const QString &identity, bool makeIniti
 /// the file are passed over, as the list does when it loads them.
 QStringList
 MergeRecords(const QStringList &loaded, const QStringList &edited, const QStringList &latest);
+
+/// The records with the password field of every record of that user ID and
+/// server name (compared without regard to letter case) filled with spaces, the
+/// rest of each record as it was: for a password moved into the keyring.
+QStringList
+WithoutPassword(const QStringList &records, const QString &userId, const QString &serverName);
 
 /// The main window's caption while connected: the base caption, then
 /// "(" user " @ " server ")".

@@ -9,6 +9,7 @@
 #include "common/waitcursor.h"
 #include "connections/connectionlist.h"
 #include "connections/connectionstate.h"
+#include "connections/passwordstore.h"
 #include "connections/pendingwork.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
@@ -28,7 +29,7 @@ using Common::TwipsToPixels;
 namespace {
 
 constexpr int ClientWidth = 4410;
-constexpr int ClientHeight = 4530;
+constexpr int ClientHeight = 4830;
 constexpr int RecordRole = Qt::UserRole; // the whole record behind a list entry
 
 const QString Caption = QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ接続");
@@ -91,12 +92,15 @@ void frmDB::createControls()
     Picture1->setFrameShape(QFrame::VLine);
     Common::PlaceControl(Picture1, 2535, 30, 60, 1935);
 
-    const int maxLengths[] = {15, 16, 15};
+    const int maxLengths[] = {0, 0, Connections::UserIdLength};
     for (int i = 0; i < 3; ++i) {
         txtInput[i] = new QLineEdit(this);
         txtInput[i]->setObjectName(QStringLiteral("txtInput(%1)").arg(i));
         txtInput[i]->setFont(gothic);
-        txtInput[i]->setMaxLength(maxLengths[i]);
+        // User IDs and passwords of any length connect; only the server name,
+        // which SERVERS.ini names, keeps the list's width.
+        if (i == 2)
+            txtInput[i]->setMaxLength(maxLengths[i]);
         txtInput[i]->installEventFilter(this);
         lblCaption[i + 1]->setBuddy(txtInput[i]);
         Common::PlaceControl(lblCaption[i + 1], 60, 2145 + 420 * i, 1050, 300);
@@ -109,6 +113,7 @@ void frmDB::createControls()
         chkInput[i]->setObjectName(QStringLiteral("chkInput(%1)").arg(i));
         Common::PlaceControl(chkInput[i], 1170, 3360 + 300 * i, 3180, 285);
     }
+    createKeyringBox();
 
     const char *buttons[] = {"接続テスト", "OK", "ｷｬﾝｾﾙ", "削除"};
     const int buttonLefts[] = {60, 2190, 3255, 1125};
@@ -117,15 +122,16 @@ void frmDB::createControls()
         cmdButton[i]->setObjectName(QStringLiteral("cmdButton(%1)").arg(i));
         // No button answers Enter for the dialog.
         cmdButton[i]->setAutoDefault(false);
-        Common::PlaceControl(cmdButton[i], buttonLefts[i], 4020, 1035, 375);
+        Common::PlaceControl(cmdButton[i], buttonLefts[i], 4320, 1035, 375);
         connect(cmdButton[i], &QPushButton::clicked, this, [this, i] { cmdButton_Click(i); });
     }
     for (QPushButton *header : cmdHeader)
         header->setAutoDefault(false);
 
     const QList<QWidget *> order
-        = {cmdHeader[0], cmdHeader[1], lstDB,        txtInput[0],  txtInput[1],  txtInput[2],
-           chkInput[0],  chkInput[1],  cmdButton[0], cmdButton[3], cmdButton[1], cmdButton[2]};
+        = {cmdHeader[0], cmdHeader[1], lstDB,       txtInput[0], txtInput[1],
+           txtInput[2],  chkInput[0],  chkInput[1], chkInput[2], cmdButton[0],
+           cmdButton[3], cmdButton[1], cmdButton[2]};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -231,6 +237,7 @@ void frmDB::lstDB_SelectionChanged()
     chkInput[1]->setChecked(entry.isInitial());
     txtInput[0]->setFocus();
     cmdButton[3]->setEnabled(true);
+    fillSavedPassword(entry.userId, entry.serverName);
 }
 
 void frmDB::cmdHeader_Click(int index)
@@ -351,7 +358,6 @@ void frmDB::ConnectAndSaveList()
     const QString password = txtInput[1]->text();
     const QString serverName = txtInput[2]->text();
     const bool makeInitial = chkInput[1]->isChecked();
-    const QString identity = Connections::IdentityText(userId, serverName, password);
 
     {
         const Connections::LiveWait wait;
@@ -384,6 +390,7 @@ void frmDB::ConnectAndSaveList()
             return;
     }
 
+    const ListEntryPlan plan = planListEntry(userId, serverName, password, connected);
     const QString path = Connections::ConnectionListPath();
     const QString saveFailed = QStringLiteral("接続ﾘｽﾄを保存できませんでした。\n%1\n%2");
     if (mListUnreadable) {
@@ -407,11 +414,14 @@ void frmDB::ConnectAndSaveList()
             if (error.number() != Common::ErrFileNotFound)
                 throw;
         }
+        QStringList records = Connections::MergeRecords(mLoadedRecords, entryRecords(), latest);
+        if (plan.movedToKeyring)
+            records = Connections::WithoutPassword(records, userId, serverName);
         const QString text = Connections::ListFileText(
-            Connections::MergeRecords(mLoadedRecords, entryRecords(), latest), identity,
-            makeInitial, chkInput[0]->isChecked());
+            records, plan.identity, makeInitial && !plan.identity.isEmpty(), plan.addToList);
         // The list holds passwords: readable by its owner only.
         FileIO::WriteTextToFile(text, path, Common::FileAccess::OwnerOnly);
+        forgetDeletedPasswords(text.split(QStringLiteral("\r\n")));
     } catch (const Common::RuntimeError &error) {
         Dialogs::instance().message(this, saveFailed.arg(path, error.description()), Caption,
                                     Dialogs::Icon::Warning);
@@ -425,8 +435,12 @@ void frmDB::deleteEntry()
 {
     Common::WaitCursor wait;
     const QList<QListWidgetItem *> selected = lstDB->selectedItems();
-    if (!selected.isEmpty())
+    if (!selected.isEmpty()) {
+        const Connections::Entry entry
+            = Connections::ParseRecord(selected.first()->data(RecordRole).toString());
+        mDeletedKeys << Connections::PasswordKey(entry.userId, entry.serverName);
         delete lstDB->takeItem(lstDB->row(selected.first()));
+    }
     cmdButton[3]->setEnabled(false);
     mListChanged = true;
 }

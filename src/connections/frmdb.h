@@ -37,8 +37,9 @@ public:
     std::array<QPushButton *, 2> cmdHeader{};
     QFrame *Picture1 = nullptr;
     QListWidget *lstDB = nullptr;
-    std::array<QLineEdit *, 3> txtInput{};    ///< user ID, password, server name
-    std::array<QCheckBox *, 2> chkInput{};    ///< add to the list, open at start-up
+    std::array<QLineEdit *, 3> txtInput{}; ///< user ID, password, server name
+    /// add to the list, open at start-up, keep the password in the keyring
+    std::array<QCheckBox *, 3> chkInput{};
     std::array<QPushButton *, 4> cmdButton{}; ///< test, OK, cancel, delete
 
 signals:
@@ -72,6 +73,22 @@ private:
     void showCaption(const QString &caption);
     void deleteEntry();
     bool inputsFilled() const;
+
+    // Saved passwords in the keyring (frmdbpasswords.cpp).
+    struct ListEntryPlan
+    {
+        QString identity; ///< of the record to add or flag; empty: none
+        bool addToList = false;
+        bool movedToKeyring = false; ///< blank the connection's passwords in the file
+    };
+    void createKeyringBox();
+    void fillSavedPassword(const QString &userId, const QString &serverName);
+    ListEntryPlan planListEntry(const QString &userId,
+                                const QString &serverName,
+                                const QString &password,
+                                bool connected);
+    void forgetDeletedPasswords(const QStringList &written);
+
     QString currentRecord() const;
 
     QPoint mPlacement;
@@ -80,4 +97,5 @@ private:
     bool mListUnreadable = false; ///< DB.ini exists but could not be read
     QStringList mLoadedRecords;   ///< the records as read at load
     bool mActivated = false;
+    QStringList mDeletedKeys; ///< keyring entries of the connections deleted from the list
 };

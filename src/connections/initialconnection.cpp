@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "connections/connectionlist.h"
 #include "connections/connectionstate.h"
+#include "connections/passwordstore.h"
 #include "connections/pendingwork.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
@@ -19,15 +20,31 @@ bool OpenInitialConnection(QWidget &window)
     if (!entry)
         return false;
 
+    // A record without a password has it in the keyring.
+    QString password = entry->password;
+    if (password.isEmpty()) {
+        const Connections::PasswordStore::Result saved
+            = Connections::ReadSavedPassword(entry->userId, entry->serverName);
+        if (!saved.ok()) {
+            Common::Dialogs::instance().message(
+                &window,
+                QStringLiteral("初期接続のパスワードを取得できませんでした。\n%1\n"
+                               "接続ダイアログでパスワードを入力してください。")
+                    .arg(Connections::PasswordStoreFailureText(saved)),
+                QStringLiteral("初期接続失敗"), Common::Dialogs::Icon::Warning);
+            return false;
+        }
+        password = saved.password;
+    }
     {
         const Connections::LiveWait wait;
-        DB::ConnectDatabase(entry->userId, entry->password, entry->serverName);
+        DB::ConnectDatabase(entry->userId, password, entry->serverName);
     }
     if (!Common::LastError::isSet()) {
         window.setWindowTitle(
             Connections::ConnectedCaption(BaseCaption, entry->userId, entry->serverName));
         DB::SetCurrentUserId(entry->userId);
-        DB::SetCurrentPassword(entry->password);
+        DB::SetCurrentPassword(password);
         DB::SetCurrentServerName(entry->serverName);
         DB::SetCurrentIsInitial(1);
         HasConnected = true;
@@ -36,7 +53,7 @@ bool OpenInitialConnection(QWidget &window)
     Common::Dialogs::instance().message(
         &window,
         Connections::ConnectFailureText(QStringLiteral("Oracleへの初期接続に失敗しました。"),
-                                        Common::LastError::get().description, entry->password),
+                                        Common::LastError::get().description, password),
         QStringLiteral("初期接続失敗"), Common::Dialogs::Icon::Critical);
     window.setWindowTitle(BaseCaption);
     DB::SetCurrentUserId(QString());

@@ -23,6 +23,8 @@ private slots:
     void listFileText();
     void mergeRecords_data();
     void mergeRecords();
+    void withoutPassword_data();
+    void withoutPassword();
 };
 
 void tst_ConnectionList::recordLayout()
@@ -219,6 +221,34 @@ void tst_ConnectionList::mergeRecords()
     QFETCH(QStringList, edited);
     QFETCH(QStringList, latest);
     QTEST(MergeRecords(loaded, edited, latest), "merged");
+}
+
+
+// A password moved into the keyring blanks its field only: every other character
+// of the file stays as it was, a hand-edited short line included.
+void tst_ConnectionList::withoutPassword_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");
+
+    const QString padded = QString(16, ' ');
+    QTest::newRow("record") << RecordText("SCOTT", "LITE", "TIGER", 1)
+                            << RecordText("SCOTT", "LITE", "", 1);
+    QTest::newRow("other letter case, text after the flag")
+        << RecordText("scott", "lite", "TIGER", 0) + "xyz"
+        << RecordText("scott", "lite", "", 0) + "xyz";
+    QTest::newRow("short line") << QString("SCOTT").leftJustified(19) + "LITE"
+                                << QString("SCOTT").leftJustified(19)
+                                       + QString("LITE").leftJustified(19) + padded;
+    QTest::newRow("another connection")
+        << RecordText("SCOTT", "PG", "TIGER", 0) << RecordText("SCOTT", "PG", "TIGER", 0);
+}
+
+void tst_ConnectionList::withoutPassword()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    QCOMPARE(WithoutPassword({line}, "SCOTT", "LITE"), QStringList({expected}));
 }
 
 QTEST_GUILESS_MAIN(tst_ConnectionList)
