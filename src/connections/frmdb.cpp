@@ -30,6 +30,7 @@ namespace {
 
 constexpr int ClientWidth = 4410;
 constexpr int ClientHeight = 4830;
+constexpr int ServerNameLength = 15;
 constexpr int RecordRole = Qt::UserRole; // the whole record behind a list entry
 
 const QString Caption = QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ接続");
@@ -92,20 +93,19 @@ void frmDB::createControls()
     Picture1->setFrameShape(QFrame::VLine);
     Common::PlaceControl(Picture1, 2535, 30, 60, 1935);
 
-    const int maxLengths[] = {0, 0, Connections::UserIdLength};
     for (int i = 0; i < 3; ++i) {
         txtInput[i] = new QLineEdit(this);
         txtInput[i]->setObjectName(QStringLiteral("txtInput(%1)").arg(i));
         txtInput[i]->setFont(gothic);
-        // User IDs and passwords of any length connect; only the server name,
-        // which SERVERS.ini names, keeps the list's width.
-        if (i == 2)
-            txtInput[i]->setMaxLength(maxLengths[i]);
         txtInput[i]->installEventFilter(this);
         lblCaption[i + 1]->setBuddy(txtInput[i]);
         Common::PlaceControl(lblCaption[i + 1], 60, 2145 + 420 * i, 1050, 300);
         Common::PlaceControl(txtInput[i], 1170, 2100 + 420 * i, 3180, 345);
     }
+
+    // User IDs and passwords of any length connect; only the server name, which
+    // SERVERS.ini names, keeps the list's width.
+    txtInput[2]->setMaxLength(ServerNameLength);
 
     const char *checks[] = {"接続ﾘｽﾄに登録する", "初期接続に設定する"};
     for (int i = 0; i < 2; ++i) {
@@ -181,7 +181,7 @@ void frmDB::Form_Activate()
     const QString current = currentRecord();
     cmdButton[3]->setEnabled(false);
     for (int row = 0; row < lstDB->count(); ++row) {
-        if (entryRecord(row) == current) {
+        if (entryRecord(row) == current || entryRecord(row) == currentKeyringRecord()) {
             selectEntry(row);
             cmdButton[3]->setEnabled(true);
             break;
@@ -251,7 +251,8 @@ void frmDB::cmdHeader_Click(int index)
     lstDB->clear();
     for (const QString &record : sorted) {
         addEntry(record);
-        if (record.compare(current, Qt::CaseInsensitive) == 0)
+        if (record.compare(current, Qt::CaseInsensitive) == 0
+            || record.compare(currentKeyringRecord(), Qt::CaseInsensitive) == 0)
             selectEntry(lstDB->count() - 1);
     }
     if (DB::CurrentUserId().isEmpty() && DB::CurrentPassword().isEmpty()

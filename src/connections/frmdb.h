@@ -82,6 +82,8 @@ private:
         bool movedToKeyring = false; ///< blank the connection's passwords in the file
     };
     void createKeyringBox();
+    /// The record of the connection in use with its password in the keyring.
+    QString currentKeyringRecord() const;
     void fillSavedPassword(const QString &userId, const QString &serverName);
     ListEntryPlan planListEntry(const QString &userId,
                                 const QString &serverName,

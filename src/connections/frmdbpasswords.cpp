@@ -6,6 +6,7 @@
 #include "connections/connectionlist.h"
 #include "connections/frmdb.h"
 #include "connections/passwordstore.h"
+#include "oracle/db.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -40,6 +41,12 @@ void frmDB::createKeyringBox()
         chkInput[2]->setToolTip(
             QStringLiteral("キーリング(Secret Service)が見つからないため使えません。"
                            "パスワードは接続ﾘｽﾄのファイルに保存されます。"));
+}
+
+QString frmDB::currentKeyringRecord() const
+{
+    return Connections::RecordText(DB::CurrentUserId(), DB::CurrentServerName(), QString(),
+                                   DB::CurrentIsInitial());
 }
 
 // A saved connection whose record holds no password has it in the keyring; when
