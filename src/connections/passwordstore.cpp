@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -55,6 +56,16 @@ PasswordStore::Result runJob(QKeychain::Job *job, int timeoutMs)
     job->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     return result;
+}
+
+// Whether the Secret Service's default keyring is locked. Through libsecret, a
+// read whose unlock prompt was refused or could not be shown finds no entry.
+bool defaultKeyringLocked()
+{
+    const QDBusInterface keyring(QStringLiteral("org.freedesktop.secrets"),
+                                 QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+                                 QStringLiteral("org.freedesktop.Secret.Collection"));
+    return keyring.isValid() && keyring.property("Locked").toBool();
 }
 
 } // namespace
@@ -139,7 +150,10 @@ PasswordStore::Result KeychainStore::read(const QString &key)
     auto *job = new QKeychain::ReadPasswordJob(mService);
     job->setInsecureFallback(false);
     job->setKey(key);
-    return runJob(job, mTimeoutMs);
+    Result result = runJob(job, mTimeoutMs);
+    if (result.status == Status::NotFound && defaultKeyringLocked())
+        result.status = Status::Refused;
+    return result;
 }
 
 PasswordStore::Result KeychainStore::remove(const QString &key)

@@ -11,11 +11,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlError>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,6 +42,7 @@ private slots:
     void missingKeyring();
     void missingKeyringInChild();
     void lockedKeyring();
+    void lockedKeyringInChild();
     void oldListMovesIntoKeyring();
     void passwordNotFromKeyring_data();
     void passwordNotFromKeyring();
@@ -184,13 +189,61 @@ void tst_Keyring::missingKeyringInChild()
     QVERIFY(dialog->txtInput[1]->placeholderText().startsWith("キーリングが使えません。"));
 }
 
-// Locking the keyring is easy, but unlocking it again needs the keyring's own
-// prompt, which has no display here; the refused unlock is taken through the
-// fake store in passwordNotFromKeyring.
+// A locked keyring whose unlock is refused: a keyring of its own, started by
+// scripts/with-keyring for a second run of this test, is locked, and its prompt
+// to unlock it has no display, which refuses the unlock.
 void tst_Keyring::lockedKeyring()
 {
-    QSKIP("A locked keyring cannot be unlocked again without a display for its prompt; "
-          "the dialog's answer to a refused unlock is tested in passwordNotFromKeyring");
+    for (const char *tool : {"dbus-run-session", "gnome-keyring-daemon"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed: run scripts/setup").arg(tool)));
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("KORVANE_TEST_LOCKED_KEYRING", "1");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(KORVANE_SOURCE_DIR "/scripts/with-keyring",
+                {QCoreApplication::applicationFilePath(), "lockedKeyringInChild"});
+    QVERIFY(child.waitForFinished(240000));
+    const QString output = QString::fromUtf8(child.readAll());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             qPrintable(output));
+    QVERIFY2(output.contains("PASS   : tst_Keyring::lockedKeyringInChild"), qPrintable(output));
+}
+
+void tst_Keyring::lockedKeyringInChild()
+{
+    if (!qEnvironmentVariableIsSet("KORVANE_TEST_LOCKED_KEYRING"))
+        QSKIP("Run by lockedKeyring, in a keyring of its own");
+    if (!useRealKeyring())
+        return;
+    QCOMPARE(mKeyring->store(PasswordKey("SCOTT", "LITE"), "TIGER").status, Status::Ok);
+    QDBusInterface service("org.freedesktop.secrets", "/org/freedesktop/secrets",
+                           "org.freedesktop.Secret.Service");
+    const QDBusMessage locked
+        = service.call("Lock", QVariant::fromValue(QList<QDBusObjectPath>{
+                                   QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
+    QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
+
+    // Said as a refused unlock, not as an entry that is gone.
+    const PasswordStore::Result read = mKeyring->read(PasswordKey("SCOTT", "LITE"));
+    QCOMPARE(read.status, Status::Refused);
+    QVERIFY(read.password.isEmpty());
+    const PasswordStore::Result stored = mKeyring->store(PasswordKey("ADMIN", "LITE"), "SECRET");
+    QVERIFY2(!stored.ok(), "stored in a locked keyring");
+    QVERIFY(!stored.detail.contains("SECRET"));
+
+    writeList({record("SCOTT", "LITE", "", 0)});
+    const auto dialog = openDialog();
+    QApplication::setActiveWindow(dialog.get());
+    QTest::keyClick(dialog->txtInput[0], Qt::Key_Down);
+    QVERIFY(dialog->txtInput[1]->text().isEmpty());
+    QCOMPARE(dialog->txtInput[1]->placeholderText(),
+             PasswordStoreFailureText(read) + "パスワードを入力してください。");
+    QCOMPARE(QApplication::focusWidget(), dialog->txtInput[1]);
 }
 
 // An old DB.ini with passwords in it works as before; OK with the box ticked
