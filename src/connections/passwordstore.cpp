@@ -2,7 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -62,10 +63,14 @@ PasswordStore::Result runJob(QKeychain::Job *job, int timeoutMs)
 // read whose unlock prompt was refused or could not be shown finds no entry.
 bool defaultKeyringLocked()
 {
-    const QDBusInterface keyring(QStringLiteral("org.freedesktop.secrets"),
-                                 QStringLiteral("/org/freedesktop/secrets/aliases/default"),
-                                 QStringLiteral("org.freedesktop.Secret.Collection"));
-    return keyring.isValid() && keyring.property("Locked").toBool();
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.secrets"),
+        QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+           && qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDBusInterface>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QLineEdit>
@@ -221,11 +221,12 @@ void tst_Keyring::lockedKeyringInChild()
     if (!useRealKeyring())
         return;
     QCOMPARE(mKeyring->store(PasswordKey("SCOTT", "LITE"), "TIGER").status, Status::Ok);
-    QDBusInterface service("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                           "org.freedesktop.Secret.Service");
-    const QDBusMessage locked
-        = service.call("Lock", QVariant::fromValue(QList<QDBusObjectPath>{
-                                   QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
+    QDBusMessage lock
+        = QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
+                                         "org.freedesktop.Secret.Service", "Lock");
+    lock << QVariant::fromValue(
+        QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")});
+    const QDBusMessage locked = QDBusConnection::sessionBus().call(lock);
     QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
 
     // Said as a refused unlock, not as an entry that is gone.
