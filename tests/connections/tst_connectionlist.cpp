@@ -223,7 +223,6 @@ void tst_ConnectionList::mergeRecords()
     QTEST(MergeRecords(loaded, edited, latest), "merged");
 }
 
-
 // A password moved into the keyring blanks its field only: every other character
 // of the file stays as it was, a hand-edited short line included.
 void tst_ConnectionList::withoutPassword_data()
