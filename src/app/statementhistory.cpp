@@ -10,6 +10,7 @@
 #include "history/historystore.h"
 #include "oracle/db.h"
 #include "settings/privateprofile.h"
+#include "settings/settingsstore.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -37,9 +38,9 @@ void StatementHistory::open()
     if (folder.isEmpty())
         return; // no data folder: said when the program starts
     const QString path = QDir(folder).filePath(HistoryFile);
-    const qint32 keep = PrivateProfile::readInt(
-        Common::ConfigFilePath(QStringLiteral("CONFIG.ini")), QStringLiteral("HISTORY"),
-        QStringLiteral("KEEP"), qint32(History::Store::DefaultKeep));
+    const qint32 keep
+        = PrivateProfile::readInt(FileIO::SettingsFilePath(), QStringLiteral("HISTORY"),
+                                  QStringLiteral("KEEP"), qint32(History::Store::DefaultKeep));
     mStore->setFailureHandler([this](const QString &problem) { turnedOff(problem); });
     if (!mStore->open(path, qMax(1, keep)))
         turnedOff(mStore->problem());
@@ -73,7 +74,7 @@ void StatementHistory::showWindow()
             if (ui.window->isRunning())
                 return;
             QTextCursor cursor = ui.txtWindow->textCursor();
-            cursor.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            cursor.insertText(text); // CR LF is one line end to the editor
             ui.txtWindow->setTextCursor(cursor);
             ui.window->activateWindow();
             ui.txtWindow->setFocus();

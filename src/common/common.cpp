@@ -1,8 +1,22 @@
 #include "common/common.h"
 
+#include <QDateTime>
+#include <QFile>
+
 #include <cmath>
 
 namespace Common {
+
+QString MoveAside(const QString &path)
+{
+    const QString target
+        = path + QStringLiteral(".damaged-")
+          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString name = target;
+    for (int n = 2; QFile::exists(name); ++n)
+        name = target + u'-' + QString::number(n);
+    return QFile::rename(path, name) ? name : QString();
+}
 
 bool IsBlankText(const QString &text)
 {

@@ -17,6 +17,11 @@ enum InputKind { InputRequired = 4 };
 /// removing leading and trailing spaces. Every other kind gives false.
 bool ValidateInput(const QVariant &value, int kind);
 
+/// Renames a damaged file to "<path>.damaged-yyyyMMdd-hhmmss" (with "-2", "-3"
+/// and on when that name is taken), so that it is kept aside, never deleted.
+/// The new name, or an empty one when the file could not be renamed.
+QString MoveAside(const QString &path);
+
 /// Removes leading and trailing space characters (only U+0020).
 QString TrimSpaces(const QString &text);
 

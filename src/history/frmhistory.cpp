@@ -168,8 +168,7 @@ qint64 frmHistory::selectedTextId() const
 void frmHistory::showSelected()
 {
     const qint64 id = selectedTextId();
-    QString text = id ? mStore.text(id) : QString();
-    txtStatement->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    txtStatement->setPlainText(id ? mStore.text(id) : QString());
     cmdEditor->setEnabled(id != 0);
     cmdDelete->setEnabled(id != 0);
 }

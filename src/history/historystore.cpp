@@ -1,5 +1,6 @@
 #include "history/historystore.h"
 
+#include "common/common.h"
 #include "history/searchquery.h"
 #include "history/sqlitehandles.h"
 
@@ -89,16 +90,6 @@ QString headOf(const QString &text)
     if (text.at(length - 1).isHighSurrogate())
         --length;
     return text.left(length);
-}
-
-// Moves a file aside to a free name starting with `target`; the name used, or
-// an empty string when it could not be moved.
-QString moveAside(const QString &path, const QString &target)
-{
-    QString name = target;
-    for (int n = 2; QFile::exists(name); ++n)
-        name = target + u'-' + QString::number(n);
-    return QFile::rename(path, name) ? name : QString();
 }
 
 } // namespace
@@ -331,9 +322,7 @@ void Store::Private::stop(int result)
     close(trouble != Trouble::Damaged);
     switch (trouble) {
     case Trouble::Damaged: {
-        const QString target = path + QStringLiteral(".damaged-")
-                               + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss");
-        const QString moved = moveAside(path, target);
+        const QString moved = Common::MoveAside(path);
         if (moved.isEmpty()) {
             problem = QStringLiteral("履歴ファイルを書き込めません: ") + message;
             break;

@@ -1,7 +1,8 @@
 #include "journal/journalslot.h"
 
+#include "common/common.h"
+
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -85,10 +86,8 @@ QString Slot::setOrphanAside()
 {
     if (mOrphanPath.isEmpty())
         return {};
-    const QString aside
-        = mOrphanPath + QStringLiteral(".damaged-")
-          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const QString kept = QFile::rename(mOrphanPath, aside) ? aside : mOrphanPath;
+    const QString aside = Common::MoveAside(mOrphanPath);
+    const QString kept = aside.isEmpty() ? mOrphanPath : aside;
     mOrphanLock.reset();
     mOrphanPath.clear();
     return kept;

@@ -89,12 +89,7 @@ void tst_Connections::cleanup()
     mMain.reset();
     mDialogs.reset();
     mNoKeyring.reset();
-    DB::DisconnectDatabase();
-    DB::SetCurrentUserId(QString());
-    DB::SetCurrentPassword(QString());
-    DB::SetCurrentServerName(QString());
-    DB::SetCurrentIsInitial(0);
-    Common::LastError::clear();
+    forgetConnection();
     qunsetenv("KORVANE_HOME");
     mHome.reset();
 }

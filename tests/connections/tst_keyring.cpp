@@ -86,12 +86,7 @@ void tst_Keyring::cleanup()
     mDialogs.reset();
     PasswordStore::install(nullptr);
     mKeyring.reset();
-    DB::DisconnectDatabase();
-    DB::SetCurrentUserId(QString());
-    DB::SetCurrentPassword(QString());
-    DB::SetCurrentServerName(QString());
-    DB::SetCurrentIsInitial(0);
-    Common::LastError::clear();
+    forgetConnection();
     qunsetenv("KORVANE_HOME");
     mHome.reset();
 }
