@@ -105,9 +105,9 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
     if (columns == 0)
         return QString();
 
-    // The text is built once in a buffer of its largest possible size (enclosing
-    // characters counted twice; trimming only shortens it) and cut to what was
-    // written.
+    // The text is built once in a buffer of its largest possible size (trimming
+    // only shortens it) and cut to what was written; enclosing characters that
+    // a value holds, written twice, get room as they come.
     const qsizetype perRow = columns * (format.before.size() + format.after.size())
                              + (columns - 1) * format.separator.size() + 2;
     // The enclosing character, doubled inside a value, or none.
@@ -117,12 +117,8 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
         = [&store](const RowRange &range) { return qMin(range.last, store.rowCount() - 1); };
     qsizetype size = 0;
     for (const RowRange &range : rows) {
-        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row) {
-            const RowStore::RowCells cells = store.cells(row);
-            size += cells.textSize(columns) + perRow;
-            for (int column = 0; !enclosing.isNull() && column < columns; ++column)
-                size += cells.text(column).count(enclosing);
-        }
+        for (qsizetype row = qMax<qsizetype>(range.first, 0); row <= lastRow(range); ++row)
+            size += store.cells(row).textSize(columns) + perRow;
     }
     if (size == 0)
         return QString();
@@ -135,15 +131,33 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
         std::memcpy(static_cast<void *>(out), part.data(), size_t(part.size()) * sizeof(QChar));
         out += part.size();
     };
+    qsizetype spare = 0; // room made for doubled characters, not yet used
+    const auto putDoubled = [&](QChar c) {
+        if (spare == 0) {
+            const qsizetype used = out - text.constData();
+            spare = qMax<qsizetype>(1024, text.size() / 8);
+            text.resize(text.size() + spare);
+            out = text.data() + used;
+        }
+        --spare;
+        *out++ = c;
+        *out++ = c;
+    };
     const auto putValue = [&](QStringView value) {
         if (enclosing.isNull()) {
             put(value);
             return;
         }
-        for (const QChar c : value) {
-            *out++ = c;
-            if (c == enclosing)
-                *out++ = c;
+        // Copied a stretch at a time up to each enclosing character, which is
+        // written twice; most values hold none and are one stretch.
+        const QChar *from = value.begin();
+        for (;;) {
+            const QChar *hit = std::find(from, value.end(), enclosing);
+            put(QStringView(from, hit));
+            if (hit == value.end())
+                break;
+            putDoubled(enclosing);
+            from = hit + 1;
         }
     };
     const QStringView separator = format.separator;
