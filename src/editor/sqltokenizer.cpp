@@ -51,12 +51,12 @@ DollarTags &Tags()
 
 constexpr int OpenBits = 4;
 
-bool IsAsciiLetter(char16_t c)
+constexpr bool IsAsciiLetter(char16_t c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool IsDigit(char16_t c)
+constexpr bool IsDigit(char16_t c)
 {
     return c >= '0' && c <= '9';
 }
@@ -71,13 +71,68 @@ constexpr std::array Keywords = {
 #include "editor/sqlkeywords.inc"
 };
 
+constexpr qsizetype MaxKeywordLength = 24;
+
+// Which ASCII characters may be part of a name, looked up for every character
+// of every word.
+constexpr std::array<bool, 128> AsciiNameCharacters = [] {
+    std::array<bool, 128> table{};
+    for (char16_t c = 0; c < 128; ++c)
+        table[c] = IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '$' || c == '#';
+    return table;
+}();
+
+// The keywords in an open-addressed hash table, made once: the highlighter asks
+// about every word of a text, and a sorted search cost half its time.
+class KeywordTable
+{
+public:
+    static const KeywordTable &instance()
+    {
+        static const KeywordTable table;
+        return table;
+    }
+    bool contains(std::string_view word) const
+    {
+        for (size_t i = hash(word);; i = (i + 1) & Mask) {
+            if (mSlots[i].empty())
+                return false;
+            if (mSlots[i] == word)
+                return true;
+        }
+    }
+
+private:
+    static constexpr size_t Mask = 2047; // over four times the keywords
+    static_assert(Keywords.size() * 4 < Mask);
+
+    KeywordTable()
+    {
+        for (std::string_view keyword : Keywords) {
+            size_t i = hash(keyword);
+            while (!mSlots[i].empty())
+                i = (i + 1) & Mask;
+            mSlots[i] = keyword;
+        }
+    }
+    static size_t hash(std::string_view word)
+    {
+        size_t h = 2166136261u;
+        for (char c : word)
+            h = (h ^ size_t(quint8(c))) * 16777619u;
+        return (h ^ (h >> 11)) & Mask;
+    }
+
+    std::array<std::string_view, Mask + 1> mSlots{};
+};
+
 } // namespace
 
 bool IsNameCharacter(QChar c)
 {
     const char16_t u = c.unicode();
     if (u < 0x80)
-        return IsAsciiLetter(u) || IsDigit(u) || u == '_' || u == '$' || u == '#';
+        return AsciiNameCharacters[u];
     if (c.isSurrogate())
         return true;
     return c.isLetterOrNumber() || c.category() == QChar::Mark_NonSpacing
@@ -86,20 +141,19 @@ bool IsNameCharacter(QChar c)
 
 bool IsKeyword(QStringView word)
 {
-    if (word.size() < 2 || word.size() > 24)
+    if (word.size() < 2 || word.size() > MaxKeywordLength)
         return false;
-    char upper[24];
+    char upper[MaxKeywordLength];
     for (qsizetype i = 0; i < word.size(); ++i) {
         const char16_t c = word[i].unicode();
         if (c >= 'a' && c <= 'z')
             upper[i] = char(c - 'a' + 'A');
-        else if ((c >= 'A' && c <= 'Z') || c == '_')
+        else if ((c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9'))
             upper[i] = char(c);
         else
             return false;
     }
-    const std::string_view key(upper, size_t(word.size()));
-    return std::binary_search(Keywords.begin(), Keywords.end(), key);
+    return KeywordTable::instance().contains(std::string_view(upper, size_t(word.size())));
 }
 
 SqlTokenizer::SqlTokenizer(QStringView text, int state)
@@ -210,8 +264,13 @@ void SqlTokenizer::readOpen(Token &token)
 void SqlTokenizer::readWord(Token &token)
 {
     qsizetype i = mPos;
-    while (i < mText.size() && IsNameCharacter(mText[i]))
+    const qsizetype size = mText.size();
+    while (i < size) {
+        const char16_t c = mText[i].unicode();
+        if (c < 0x80 ? !AsciiNameCharacters[c] : !IsNameCharacter(QChar(c)))
+            break;
         ++i;
+    }
     token.length = i - token.start;
     token.kind
         = IsKeyword(mText.sliced(token.start, token.length)) ? TokenKind::Keyword : TokenKind::Word;
