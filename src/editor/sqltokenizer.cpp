@@ -67,7 +67,7 @@ bool IsSpace(char16_t c)
 }
 
 // The keywords, upper case and sorted, for a binary search.
-constexpr std::array Keywords = {
+constexpr std::string_view Keywords[] = {
 #include "editor/sqlkeywords.inc"
 };
 
@@ -104,7 +104,7 @@ public:
 
 private:
     static constexpr size_t Mask = 2047; // over four times the keywords
-    static_assert(Keywords.size() * 4 < Mask);
+    static_assert(std::size(Keywords) * 4 < Mask);
 
     KeywordTable()
     {
