@@ -5,6 +5,7 @@
 #include "app/copyresultrows.h"
 #include "app/editcommands.h"
 #include "app/editorbox.h"
+#include "app/editorcompletion.h"
 #include "app/editorjournal.h"
 #include "app/filecommands.h"
 #include "app/globals.h"
@@ -131,6 +132,7 @@ void frmMain::Form_Load()
     mHistory->open();
     mJournal = std::make_unique<EditorJournal>(ui);
     mJournal->start();
+    mCompletion = std::make_unique<EditorCompletion>(ui);
 
     mEditorMouseDown = false;
     mInitialConnectPending = true;

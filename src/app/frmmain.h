@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class EditorCompletion;
 class EditorJournal;
 class StatementHistory;
 
@@ -107,6 +108,7 @@ private:
     MainControls ui;
     std::unique_ptr<StatementHistory> mHistory;
     std::unique_ptr<EditorJournal> mJournal;
+    std::unique_ptr<EditorCompletion> mCompletion;
     QString mRunningStatement;
     SplitterDrag *mSplitter = nullptr;
     bool mRunning = false; // a statement runs: commands disabled, Esc stops it

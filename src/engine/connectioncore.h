@@ -102,11 +102,14 @@ public:
     /// call that may come from any thread.
     void cancel();
 
+    /// The Qt SQL connection, for reading the driver's own lists of tables and
+    /// fields on the connection's thread.
+    QSqlDatabase database() const;
+
 private:
     enum class QueryEnd { Completed, Failed, Stopped };
     class Running;
 
-    QSqlDatabase database() const;
     [[noreturn]] void raise(const QSqlError &error);
     [[noreturn]] void raiseLost();
     [[noreturn]] void raiseCancelled();

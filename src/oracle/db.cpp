@@ -15,6 +15,13 @@ static QString currentPassword;
 static QString currentServerName;
 static qint16 currentIsInitial = 0;
 static std::function<void()> stateListener;
+static std::function<void(const ConnectionEvent &)> eventListener;
+
+static void Tell(const ConnectionEvent &event)
+{
+    if (eventListener)
+        eventListener(event);
+}
 
 // Connections must be closed while Qt SQL still exists, not during static
 // destruction; a program that quits without disconnecting rolls back here.
@@ -101,10 +108,16 @@ void SetStateListener(std::function<void()> listener)
     stateListener = std::move(listener);
 }
 
+void SetEventListener(std::function<void(const ConnectionEvent &)> listener)
+{
+    eventListener = std::move(listener);
+}
+
 void NotifyStateChanged()
 {
     if (stateListener)
         stateListener();
+    Tell({});
 }
 
 void ConnectDatabase(const QString &userId, const QString &password, const QString &serverName)
@@ -118,12 +131,15 @@ void ConnectDatabase(const QString &userId, const QString &password, const QStri
         session.SetServerName(serverName);
         session.oraDBOpen();
     });
+    if (!Common::LastError::isSet())
+        Tell({ConnectionEvent::Connected, userId, password, serverName, {}});
 }
 
 void DisconnectDatabase()
 {
     const auto notify = NotifyAtEnd();
     CurrentSession().oraDBClose();
+    Tell({ConnectionEvent::Disconnected, {}, {}, {}, {}});
 }
 
 std::shared_ptr<Ora::Dynaset> OpenDynaset(const QString &sql, qint32 options)
@@ -139,7 +155,10 @@ std::shared_ptr<Ora::Dynaset> ExecuteStatement(const QString &sql, qint32 option
 {
     const auto notify = NotifyAtEnd();
     Common::LastError::clear();
-    return CurrentSession().oraExecuteReturningRows(sql, options);
+    auto dynaset = CurrentSession().oraExecuteReturningRows(sql, options);
+    if (!Common::LastError::isSet())
+        Tell({ConnectionEvent::StatementRan, {}, {}, {}, sql});
+    return dynaset;
 }
 
 void BeginTransaction()

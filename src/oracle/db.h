@@ -48,6 +48,23 @@ void SetStateListener(std::function<void()> listener);
 /// connection found while rows are read).
 void NotifyStateChanged();
 
+/// What happened on the current connection, for what follows it besides the
+/// window's state display (the names that completion offers).
+struct ConnectionEvent
+{
+    enum Kind {
+        Connected,    ///< a connect succeeded, with this login
+        Disconnected, ///< the connection was closed
+        StatementRan, ///< ExecuteStatement ran sql without error
+        StateChanged, ///< as the state listener is told
+    };
+    Kind kind = StateChanged;
+    QString userId, password, serverName; ///< of Connected
+    QString sql;                          ///< of StatementRan
+};
+/// Told of every event above, on the calling thread. Null for none.
+void SetEventListener(std::function<void(const ConnectionEvent &)> listener);
+
 /// Connects CurrentSession with these credentials; success is read from the
 /// error state. The connection open before is closed (rolling back its work) only
 /// once the new one is open: a failed connect leaves it as it was. The four
