@@ -6,6 +6,7 @@
 #include "engine/sqlthread.h"
 
 #include <QScopeGuard>
+#include <QSqlDriver>
 #include <QSqlRecord>
 
 #include <atomic>
@@ -156,7 +157,9 @@ void ReadDriverLists(Engine::ConnectionCore &core,
         for (const QString &table : db.tables(type)) {
             if (stopped)
                 return;
-            const QSqlRecord record = db.record(table);
+            // Quoted, so that the driver does not fold or split the name.
+            const QSqlRecord record
+                = db.record(db.driver()->escapeIdentifier(table, QSqlDriver::TableName));
             if (record.isEmpty())
                 builder.addRow({QString(), table, QLatin1String(kind), QStringLiteral("1"),
                                 QString(), QString()});

