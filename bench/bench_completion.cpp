@@ -143,8 +143,18 @@ QString statement(int i, int tables)
 
 } // namespace
 
+// The offscreen platform warns at each list shown that it cannot raise it.
+QtMessageHandler previousHandler = nullptr;
+
+void QuietRaise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.contains(QLatin1String("does not support raise")) && previousHandler)
+        previousHandler(type, context, message);
+}
+
 int main(int argc, char **argv)
 {
+    previousHandler = qInstallMessageHandler(QuietRaise);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
@@ -179,8 +189,7 @@ int main(int argc, char **argv)
     editor.show();
     Editor::CompletionPopup popup(&editor);
     popup.setCatalog(catalog, true);
-    std::vector<double> keys;
-    int shown = 0;
+    std::vector<double> keys, shownKeys;
     for (int i = 0; i < statements; ++i) {
         editor.clear();
         for (const QChar c : statement(i, tables)) {
@@ -188,14 +197,18 @@ int main(int argc, char **argv)
             key.start();
             QTest::sendKeyEvent(QTest::Click, &editor, Qt::Key_unknown, c, Qt::NoModifier);
             QCoreApplication::processEvents();
-            keys.push_back(double(key.nsecsElapsed()) / 1e6);
-            shown += popup.isVisible() ? 1 : 0;
+            const double ms = double(key.nsecsElapsed()) / 1e6;
+            keys.push_back(ms);
+            if (popup.isVisible())
+                shownKeys.push_back(ms);
         }
         popup.hide();
     }
-    std::printf("keys: %zu, the list open after %d; ms median %.2f, p95 %.2f (target 50), "
+    std::printf("keys: %zu, ms median %.2f, p95 %.2f, worst %.2f\n", keys.size(),
+                percentile(keys, 0.5), percentile(keys, 0.95), percentile(keys, 1.0));
+    std::printf("keys with the list open after them: %zu, ms median %.2f, p95 %.2f (target 50), "
                 "worst %.2f; load average %s\n",
-                keys.size(), shown, percentile(keys, 0.5), percentile(keys, 0.95),
-                percentile(keys, 1.0), qPrintable(Bench::loadAverage()));
+                shownKeys.size(), percentile(shownKeys, 0.5), percentile(shownKeys, 0.95),
+                percentile(shownKeys, 1.0), qPrintable(Bench::loadAverage()));
     return 0;
 }

@@ -5,7 +5,6 @@
 #include "app/copyresultrows.h"
 #include "app/editcommands.h"
 #include "app/editorbox.h"
-#include "app/editorcompletion.h"
 #include "app/editorjournal.h"
 #include "app/filecommands.h"
 #include "app/globals.h"

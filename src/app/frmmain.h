@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/editorcompletion.h"
 #include "app/maincontrols.h"
 #include "app/mainlayout.h"
 #include "exec/executionview.h"
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class EditorCompletion;
 class EditorJournal;
 class StatementHistory;
 
