@@ -335,6 +335,7 @@ void CompletionPopup::accept()
 // Under the name's start, or above it where the screen ends below.
 void CompletionPopup::place()
 {
+    mList->setFont(mEditor->font()); // names read as in the editor
     QTextCursor at = mEditor->textCursor();
     at.setPosition(int(mStart));
     const QRect caret = mEditor->cursorRect(at);
