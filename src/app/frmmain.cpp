@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/splitterdrag.h"
 #include "app/statementhistory.h"
+#include "common/appdir.h"
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -131,6 +132,8 @@ void frmMain::Form_Load()
     mHistory->open();
     mJournal = std::make_unique<EditorJournal>(ui);
     mJournal->start();
+    // Large results of a copy that crashed may have left their spill files.
+    SQLEdit::RemoveSpillLeftovers(Common::CacheDirectory());
 
     mEditorMouseDown = false;
     mInitialConnectPending = true;
