@@ -23,7 +23,7 @@ struct RowStore::Spill
     struct Entry
     {
         size_t block = std::numeric_limits<size_t>::max();
-        std::shared_ptr<const Block> data; // none when it could not be read
+        std::shared_ptr<Block> data; // none when it could not be read
         quint64 used = 0;
     };
     mutable std::mutex mutex;
@@ -44,7 +44,11 @@ struct RowStore::Spill
             if (entry.used < oldest->used)
                 oldest = &entry;
         }
-        auto block = std::make_shared<Block>();
+        // The memory of the block let go is used again when nobody reads it:
+        // fresh memory costs more than reading the block.
+        std::shared_ptr<Block> block = std::move(oldest->data);
+        if (!block || block.use_count() > 1)
+            block = std::make_shared<Block>();
         if (!file->read(blocks[index], &block->text, &block->ends))
             block.reset();
         *oldest = {index, std::move(block), ++clock};

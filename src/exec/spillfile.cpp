@@ -12,8 +12,10 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -39,6 +41,13 @@ struct RecordHeader
     quint64 checksum;
 };
 constexpr quint32 RecordMagic = 0x4B565331; // "KVS1"
+// Records start and end on this boundary, as direct I/O needs.
+constexpr qint64 Alignment = 4096;
+
+qint64 aligned(qint64 size)
+{
+    return (size + Alignment - 1) / Alignment * Alignment;
+}
 
 // A fast checksum over 64-bit words in four lanes, seeded so that a record
 // copied to another place does not pass for the one that belongs there.
@@ -77,7 +86,7 @@ void ignoreFileSizeSignal()
 
 // A named spill file: made, locked so that no other copy takes it for a
 // leftover, and unlinked at once; the open file lives on without its name.
-int openNamedFile(const QString &folder)
+int openNamedFile(const QString &folder, int flags)
 {
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("%1%2-%3%4")
@@ -86,7 +95,7 @@ int openNamedFile(const QString &folder)
                              .arg(counter.fetch_add(1))
                              .arg(SpillSuffix);
     const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | flags, 0600);
     if (fd < 0)
         return -1;
     flock(fd, LOCK_EX | LOCK_NB);
@@ -132,20 +141,47 @@ std::unique_ptr<SpillFile> SpillFile::create(const QString &folder, QString *pro
                                           | QFileDevice::ExeOwner);
     }
     ignoreFileSizeSignal();
-    int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EACCES && errno != EROFS && errno != ENOENT)
-        fd = openNamedFile(folder); // a file system without unnamed files
+    const QByteArray path = QFile::encodeName(folder);
+    int fd = -1;
+    bool direct = true;
+    // Direct I/O first; a file system without it (tmpfs) refuses it with EINVAL.
+    for (const int flags : {O_DIRECT, 0}) {
+        direct = flags != 0;
+        fd = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC | flags, 0600);
+        if (fd < 0 && errno != EACCES && errno != EROFS && errno != ENOENT && errno != EINVAL)
+            fd = openNamedFile(folder, flags); // a file system without unnamed files
+        if (fd >= 0 || errno != EINVAL)
+            break;
+    }
     if (fd < 0) {
         *problem = QStringLiteral("キャッシュフォルダ %1 に書き込めません（%2）。")
                        .arg(QDir::toNativeSeparators(folder), errnoText(errno));
         return nullptr;
     }
-    return std::unique_ptr<SpillFile>(new SpillFile(fd));
+    return std::unique_ptr<SpillFile>(new SpillFile(fd, direct));
 }
 
-SpillFile::SpillFile(int fd)
+SpillFile::SpillFile(int fd, bool direct)
     : mFd(fd)
+    , mDirect(direct)
 {}
+
+char *SpillFile::Buffer::reserve(size_t size)
+{
+    if (size > mSize) {
+        mData.reset();
+        mSize = size_t(aligned(qint64(size)));
+        mData.reset(static_cast<char *>(std::aligned_alloc(size_t(Alignment), mSize)));
+        if (!mData)
+            throw std::bad_alloc();
+    }
+    return mData.get();
+}
+
+void SpillFile::Buffer::Free::operator()(char *data) const
+{
+    std::free(data);
+}
 
 SpillFile::~SpillFile()
 {
@@ -165,9 +201,11 @@ bool SpillFile::write(const QString &text,
 {
     const qsizetype endsBytes = qsizetype(ends.size() * sizeof(quint32));
     const qsizetype utf16Bytes = text.size() * qsizetype(sizeof(QChar));
-    // Room for the text in UTF-8 (at most three bytes a UTF-16 unit) or UTF-16.
-    mBuffer.resize(qsizetype(sizeof(RecordHeader)) + endsBytes + qMax(text.size() * 3, utf16Bytes));
-    char *body = mBuffer.data() + sizeof(RecordHeader);
+    // Room for the text in UTF-8 (at most three bytes a UTF-16 unit) or UTF-16,
+    // and for the padding to the next boundary.
+    char *const record = mWriteBuffer.reserve(size_t(
+        aligned(qint64(sizeof(RecordHeader)) + endsBytes + qMax(text.size() * 3, utf16Bytes))));
+    char *body = record + sizeof(RecordHeader);
     std::memcpy(body, ends.data(), size_t(endsBytes));
     char *textOut = body + endsBytes;
 
@@ -180,13 +218,15 @@ bool SpillFile::write(const QString &text,
         std::memcpy(textOut, text.constData(), size_t(utf16Bytes));
         utf8End = textOut + utf16Bytes;
     }
-    const qsizetype bytes = utf8End - mBuffer.constData();
+    const qsizetype bytes = utf8End - record;
+    const qsizetype padded = aligned(bytes);
+    std::memset(utf8End, 0, size_t(padded - bytes));
 
     struct statvfs disk;
     if (fstatvfs(mFd, &disk) == 0) {
         const double total = double(disk.f_blocks) * double(disk.f_frsize);
         const double free = double(disk.f_bavail) * double(disk.f_frsize);
-        if (free - double(bytes) < total * diskFreePercent / 100.0) {
+        if (free - double(padded) < total * diskFreePercent / 100.0) {
             *why = QStringLiteral("ディスクの空きが %1% を切るため").arg(diskFreePercent);
             return false;
         }
@@ -197,12 +237,12 @@ bool SpillFile::write(const QString &text,
                         utf8 ? 1u : 0u,       0,
                         quint64(mEnd),        0};
     header.checksum = checksum(body, size_t(utf8End - body), quint64(mEnd));
-    std::memcpy(mBuffer.data(), &header, sizeof header);
+    std::memcpy(record, &header, sizeof header);
 
     qsizetype written = 0;
-    while (written < bytes) {
-        const ssize_t n = ::pwrite(mFd, mBuffer.constData() + written, size_t(bytes - written),
-                                   off_t(mEnd + written));
+    while (written < padded) {
+        const ssize_t n
+            = ::pwrite(mFd, record + written, size_t(padded - written), off_t(mEnd + written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -217,17 +257,19 @@ bool SpillFile::write(const QString &text,
         written += n;
     }
     *block = {mEnd, quint32(bytes), header.textChars, header.cellCount, utf8};
-    mEnd += bytes;
+    mEnd += padded;
     return true;
 }
 
 bool SpillFile::read(const SpilledBlock &block, QString *text, std::vector<quint32> *ends) const
 {
-    QByteArray record(qsizetype(block.bytes), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < record.size()) {
-        const ssize_t n = ::pread(mFd, record.data() + done, size_t(record.size() - done),
-                                  off_t(block.offset + done));
+    // The whole padded record, as direct I/O reads whole aligned spans.
+    const qint64 padded = aligned(block.bytes);
+    char *const record = mReadBuffer.reserve(size_t(padded));
+    qint64 done = 0;
+    while (done < block.bytes) {
+        const ssize_t n
+            = ::pread(mFd, record + done, size_t(padded - done), off_t(block.offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -235,11 +277,11 @@ bool SpillFile::read(const SpilledBlock &block, QString *text, std::vector<quint
         done += n;
     }
     RecordHeader header;
-    if (record.size() < qsizetype(sizeof header))
+    if (block.bytes < sizeof header)
         return false;
-    std::memcpy(&header, record.constData(), sizeof header);
-    const char *body = record.constData() + sizeof header;
-    const size_t bodySize = size_t(record.size()) - sizeof header;
+    std::memcpy(&header, record, sizeof header);
+    const char *body = record + sizeof header;
+    const size_t bodySize = size_t(block.bytes) - sizeof header;
     const size_t endsBytes = size_t(block.cellCount) * sizeof(quint32);
     if (header.magic != RecordMagic || header.offset != quint64(block.offset)
         || header.cellCount != block.cellCount || header.textChars != block.textChars
@@ -251,7 +293,11 @@ bool SpillFile::read(const SpilledBlock &block, QString *text, std::vector<quint
     std::memcpy(ends->data(), body, endsBytes);
     const QByteArrayView textBytes(body + endsBytes, qsizetype(header.textBytes));
     if (block.utf8) {
-        *text = QString::fromUtf8(textBytes);
+        // Into the string's own room, which a block read before may have left.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        text->resize(decoder.requiredSpace(textBytes.size()));
+        const QChar *end = decoder.appendToBuffer(text->data(), textBytes);
+        text->resize(end - text->constData());
     } else {
         text->resize(textBytes.size() / qsizetype(sizeof(QChar)));
         std::memcpy(static_cast<void *>(text->data()), textBytes.data(), size_t(textBytes.size()));

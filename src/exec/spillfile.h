@@ -44,6 +44,9 @@ struct SpilledBlock
 /// in between is removed by RemoveSpillLeftovers. Blocks are written at its end
 /// with a header and a checksum and read back with pread, so that a file cut
 /// short under the program gives an error, never a crash or wrong values.
+/// Where the file system allows, it bypasses the page cache (O_DIRECT): the
+/// spilled rows take no memory there either, and writing them costs no fresh
+/// pages of memory, which the system would otherwise have to provide.
 class SpillFile
 {
 public:
@@ -62,7 +65,8 @@ public:
                int diskFreePercent,
                SpilledBlock *block,
                QString *why);
-    /// Reads a block back; false when the file no longer holds it intact.
+    /// Reads a block back; false when the file no longer holds it intact. Not
+    /// on two threads at once (it reads into one buffer).
     bool read(const SpilledBlock &block, QString *text, std::vector<quint32> *ends) const;
 
     /// A path that opens this very file (for tests that damage it).
@@ -71,11 +75,28 @@ public:
     qint64 size() const { return mEnd; }
 
 private:
-    explicit SpillFile(int fd);
+    /// Memory aligned for direct I/O, kept for the next record.
+    class Buffer
+    {
+    public:
+        char *reserve(size_t size);
+
+    private:
+        struct Free
+        {
+            void operator()(char *data) const;
+        };
+        std::unique_ptr<char, Free> mData;
+        size_t mSize = 0;
+    };
+
+    SpillFile(int fd, bool direct);
 
     int mFd = -1;
+    bool mDirect = false;
     qint64 mEnd = 0;
-    QByteArray mBuffer; // the record being written, kept for the next one
+    Buffer mWriteBuffer;
+    mutable Buffer mReadBuffer;
 };
 
 /// Removes spill files of copies that ended without removing them: those in
