@@ -16,9 +16,12 @@ const QString RowStore::ReadErrorText = QStringLiteral("<読み取りエラー>"
 struct RowStore::Spill
 {
     std::unique_ptr<SpillFile> file;
-    std::vector<SpilledBlock> blocks; // the store's first blocks, in order
-    QString problem;                  // why no file could be made
-    QString stopReason;               // why spilling stopped
+    std::unique_ptr<SpillWriter> writer; // goes before the file
+    std::vector<SpilledBlock> blocks;    // the store's first blocks, in order
+    size_t queuedEnd = 0;                // blocks before it are written or on their way
+    qint64 queuedBytes = 0;              // of the blocks on their way
+    QString problem;                     // why no file could be made
+    QString stopReason;                  // why spilling stopped
 
     struct Entry
     {
@@ -63,17 +66,16 @@ RowStore::RowStore()
 
 RowStore::~RowStore() = default;
 RowStore::RowStore(RowStore &&) noexcept = default;
-RowStore &RowStore::operator=(RowStore &&) noexcept = default;
 
 void RowStore::clear(int columnCount)
 {
+    mSpill.reset(); // first: its thread may still read the blocks
     mBlocks.clear();
     mFirstRows.clear();
     mColumnCount = columnCount;
     mRowCount = 0;
     mRowsInLastBlock = 0;
     mResidentBytes = 0;
-    mSpill.reset(); // the file goes with it
     // A row that cannot be read back: the marker in every column.
     mErrorRow.text = ReadErrorText.repeated(columnCount);
     mErrorRow.ends.clear();
@@ -96,29 +98,56 @@ void RowStore::pushBlock(Block &&block, qsizetype firstRow)
     mFirstRows.push_back(firstRow);
 }
 
-bool RowStore::spill()
+bool RowStore::spill(bool wait)
 {
-    if (mPolicy.memoryBudget <= 0 || mPolicy.folder.isEmpty()
-        || mResidentBytes <= mPolicy.memoryBudget)
+    if (mPolicy.memoryBudget <= 0 || mPolicy.folder.isEmpty())
         return true;
-    if (!mSpill)
+    if (!mSpill) {
+        if (mResidentBytes <= mPolicy.memoryBudget)
+            return true;
         mSpill = std::make_unique<Spill>();
-    if (!mSpill->stopReason.isEmpty())
+    }
+    Spill &spill = *mSpill;
+    if (!spill.stopReason.isEmpty())
         return false;
-    if (!mSpill->file && mSpill->problem.isEmpty())
-        mSpill->file = SpillFile::create(mPolicy.folder, &mSpill->problem);
-    if (!mSpill->file)
+    if (!spill.file && spill.problem.isEmpty()) {
+        spill.file = SpillFile::create(mPolicy.folder, &spill.problem);
+        if (spill.file)
+            spill.writer = std::make_unique<SpillWriter>(*spill.file, mPolicy.diskFreePercent);
+    }
+    if (!spill.file)
         return true; // the rows stay in memory, as without a budget
-    // The oldest blocks go first; the last one may still take rows.
-    while (mResidentBytes > mPolicy.memoryBudget && mSpill->blocks.size() + 1 < mBlocks.size()) {
-        Block &block = mBlocks[mSpill->blocks.size()];
-        SpilledBlock where;
-        if (!mSpill->file->write(block.text, block.ends, mPolicy.diskFreePercent, &where,
-                                 &mSpill->stopReason))
+    // The oldest blocks go first; the last one may still take rows. When the
+    // disk falls behind, the fill waits for it rather than outgrow the budget.
+    constexpr size_t MostOnTheirWay = 16;
+    while (mResidentBytes - spill.queuedBytes > mPolicy.memoryBudget
+           && spill.queuedEnd + 1 < mBlocks.size()) {
+        if (spill.queuedEnd - spill.blocks.size() >= MostOnTheirWay && !takeWritten(true))
             return false;
+        const Block &block = mBlocks[spill.queuedEnd++];
+        spill.writer->enqueue({block.text, block.ends.data(), block.ends.size()});
+        spill.queuedBytes += blockBytes(block);
+    }
+    return takeWritten(wait);
+}
+
+// The memory of the blocks written goes; a block that could not be written
+// stops spilling, and it and those after it stay in memory.
+bool RowStore::takeWritten(bool wait)
+{
+    Spill &spill = *mSpill;
+    for (const SpillWriter::Result &result : spill.writer->take(wait)) {
+        if (!result.failure.isEmpty()) {
+            spill.stopReason = result.failure;
+            spill.queuedEnd = spill.blocks.size();
+            spill.queuedBytes = 0;
+            return false;
+        }
+        Block &block = mBlocks[spill.blocks.size()];
+        spill.queuedBytes -= blockBytes(block);
         mResidentBytes -= blockBytes(block);
         block = Block();
-        mSpill->blocks.push_back(where);
+        spill.blocks.push_back(result.block);
     }
     return true;
 }

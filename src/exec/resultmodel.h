@@ -29,7 +29,8 @@ public:
     RowStore();
     ~RowStore();
     RowStore(RowStore &&) noexcept;
-    RowStore &operator=(RowStore &&) noexcept;
+    // Not assigned: a store's blocks may be on their way to disk.
+    RowStore &operator=(RowStore &&) = delete;
 
     /// Removes every row (and the spill file); the spill policy stays.
     void clear(int columnCount = 0);
@@ -54,10 +55,12 @@ public:
 
     /// Sets where and how far the rows may spill, for the rows added from now.
     void setSpillPolicy(const SpillPolicy &policy) { mPolicy = policy; }
-    /// Writes the finished blocks beyond the memory budget to the spill file.
-    /// False when the disk (or its budget) is full: the rows stay, in memory,
-    /// and spillStopReason() says why; the store should take no more rows.
-    bool spill();
+    /// Hands the finished blocks beyond the memory budget to the spill file's
+    /// thread, and lets go of the memory of those written; with wait, once
+    /// every block handed over is written. False when the disk (or its budget)
+    /// is full: the rows stay, in memory, and spillStopReason() says why; the
+    /// store should take no more rows.
+    bool spill(bool wait = false);
     /// Why spilling stopped; empty while it goes on.
     QString spillStopReason() const;
     /// Why the rows stay in memory although over budget (the spill file could
@@ -104,6 +107,7 @@ private:
     static constexpr qsizetype MaxBlockText = 0x10000000; // characters
 
     BlockRef blockOf(qsizetype row, qsizetype *index) const;
+    bool takeWritten(bool wait);
     void pushBlock(Block &&block, qsizetype firstRow);
     static qint64 blockBytes(const Block &block);
 

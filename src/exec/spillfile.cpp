@@ -193,20 +193,21 @@ QString SpillFile::path() const
     return QStringLiteral("/proc/self/fd/%1").arg(mFd);
 }
 
-bool SpillFile::write(const QString &text,
-                      const std::vector<quint32> &ends,
+bool SpillFile::write(QStringView text,
+                      const quint32 *ends,
+                      size_t cellCount,
                       int diskFreePercent,
                       SpilledBlock *block,
                       QString *why)
 {
-    const qsizetype endsBytes = qsizetype(ends.size() * sizeof(quint32));
+    const qsizetype endsBytes = qsizetype(cellCount * sizeof(quint32));
     const qsizetype utf16Bytes = text.size() * qsizetype(sizeof(QChar));
     // Room for the text in UTF-8 (at most three bytes a UTF-16 unit) or UTF-16,
     // and for the padding to the next boundary.
     char *const record = mWriteBuffer.reserve(size_t(
         aligned(qint64(sizeof(RecordHeader)) + endsBytes + qMax(text.size() * 3, utf16Bytes))));
     char *body = record + sizeof(RecordHeader);
-    std::memcpy(body, ends.data(), size_t(endsBytes));
+    std::memcpy(body, ends, size_t(endsBytes));
     char *textOut = body + endsBytes;
 
     // UTF-8 where it is smaller and gives back the very same text: a lone
@@ -232,7 +233,7 @@ bool SpillFile::write(const QString &text,
         }
     }
 
-    RecordHeader header{RecordMagic,          quint32(ends.size()),
+    RecordHeader header{RecordMagic,          quint32(cellCount),
                         quint32(text.size()), quint32(utf8End - textOut),
                         utf8 ? 1u : 0u,       0,
                         quint64(mEnd),        0};
@@ -303,6 +304,69 @@ bool SpillFile::read(const SpilledBlock &block, QString *text, std::vector<quint
         std::memcpy(static_cast<void *>(text->data()), textBytes.data(), size_t(textBytes.size()));
     }
     return text->size() == qsizetype(block.textChars);
+}
+
+SpillWriter::SpillWriter(SpillFile &file, int diskFreePercent)
+    : mFile(file)
+    , mDiskFreePercent(diskFreePercent)
+    , mThread([this] { run(); })
+{}
+
+SpillWriter::~SpillWriter()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        mStop = true;
+        mJobs.clear();
+    }
+    mChanged.notify_all();
+    mThread.join();
+}
+
+void SpillWriter::enqueue(const Job &job)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        if (mFailed)
+            return; // dropped, as those waiting were
+        mJobs.push_back(job);
+    }
+    mChanged.notify_all();
+}
+
+std::vector<SpillWriter::Result> SpillWriter::take(bool wait)
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (wait)
+        mChanged.wait(lock, [this] { return mJobs.empty() && !mBusy; });
+    std::vector<Result> results;
+    results.swap(mResults);
+    return results;
+}
+
+void SpillWriter::run()
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        mChanged.wait(lock, [this] { return mStop || !mJobs.empty(); });
+        if (mStop)
+            return;
+        const Job job = mJobs.front();
+        mJobs.pop_front();
+        mBusy = true;
+        lock.unlock();
+        Result result;
+        const bool written = mFile.write(job.text, job.ends, job.cellCount, mDiskFreePercent,
+                                         &result.block, &result.failure);
+        lock.lock();
+        mBusy = false;
+        if (!written) {
+            mFailed = true;
+            mJobs.clear();
+        }
+        mResults.push_back(std::move(result));
+        mChanged.notify_all();
+    }
 }
 
 int RemoveSpillLeftovers(const QString &folder)

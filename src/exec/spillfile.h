@@ -2,7 +2,13 @@
 
 #include <QString>
 
+#include <QStringView>
+
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace SQLEdit {
@@ -60,8 +66,9 @@ public:
     /// Writes a block of rows at the end of the file, unless that would leave
     /// less than diskFreePercent of the disk free. On failure nothing of the
     /// block stays in the file, and why says what stopped it.
-    bool write(const QString &text,
-               const std::vector<quint32> &ends,
+    bool write(QStringView text,
+               const quint32 *ends,
+               size_t cellCount,
                int diskFreePercent,
                SpilledBlock *block,
                QString *why);
@@ -97,6 +104,52 @@ private:
     qint64 mEnd = 0;
     Buffer mWriteBuffer;
     mutable Buffer mReadBuffer;
+};
+
+/// Writes blocks to a spill file on a thread of its own, in the order given,
+/// so that the thread that hands them over never waits for the disk. After a
+/// block that cannot be written, the blocks still waiting are dropped.
+class SpillWriter
+{
+public:
+    /// A block to write; its memory must stay until its result is taken.
+    struct Job
+    {
+        QStringView text;
+        const quint32 *ends;
+        size_t cellCount;
+    };
+    /// A block written, or why it was not (failure is then set).
+    struct Result
+    {
+        SpilledBlock block;
+        QString failure;
+    };
+
+    SpillWriter(SpillFile &file, int diskFreePercent);
+    /// Finishes the write under way; the blocks still waiting are dropped.
+    ~SpillWriter();
+    SpillWriter(const SpillWriter &) = delete;
+    SpillWriter &operator=(const SpillWriter &) = delete;
+
+    void enqueue(const Job &job);
+    /// The results of the blocks written since the last call, in order; with
+    /// wait, once every block handed over has been dealt with.
+    std::vector<Result> take(bool wait);
+
+private:
+    void run();
+
+    SpillFile &mFile;
+    const int mDiskFreePercent;
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::deque<Job> mJobs;
+    std::vector<Result> mResults;
+    bool mBusy = false;
+    bool mFailed = false;
+    bool mStop = false;
+    std::thread mThread; // last: it starts once the rest is ready
 };
 
 /// Removes spill files of copies that ended without removing them: those in
