@@ -6,12 +6,15 @@
 //
 //   bench_fill [rows] [runs]          SQLite (needs the sqlite3 command)
 //   scripts/with-postgres bench_fill --pg [rows] [runs]   PostgreSQL (needs psql)
+//   bench_fill --budget=MB --no-copy 30000000 3   rows beyond a memory budget of MB
+//                                                  spill to disk; no copy of them
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
 #include "common/errors.h"
 #include "exec/resultmodel.h"
 #include "oracle/db.h"
+#include "settings/privateprofile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -48,6 +51,17 @@ qint64 memoryKb(const char *field)
             return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
     return 0;
+}
+
+// Milliseconds to scroll the list to the row and paint it.
+double timeScroll(QTableView *list, int row)
+{
+    QElapsedTimer timer;
+    timer.start();
+    list->scrollTo(list->model()->index(row, 0), QAbstractItemView::PositionAtCenter);
+    list->viewport()->repaint();
+    QCoreApplication::processEvents();
+    return timer.nsecsElapsed() / 1e6;
 }
 
 double timeCommand(const QString &command)
@@ -119,13 +133,26 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool postgres = args.removeAll(QStringLiteral("--pg")) > 0;
+    const bool copy = args.removeAll(QStringLiteral("--no-copy")) == 0;
+    QString budget;
+    for (const QString &arg : args) {
+        if (arg.startsWith(QStringLiteral("--budget=")))
+            budget = arg.mid(9);
+    }
+    args.removeIf([](const QString &arg) { return arg.startsWith(QStringLiteral("--")); });
     const int rows = args.value(0, QStringLiteral("1000000")).toInt();
     const int runs = args.value(1, QStringLiteral("5")).toInt();
 
-    const QString home = QDir::temp().filePath(QStringLiteral("korvane-bench"));
+    const QString folder = QDir::temp().filePath(QStringLiteral("korvane-bench"));
+    const QString dbPath = QDir(folder).filePath(QStringLiteral("fill-%1.db").arg(rows));
+    // A home of its own: its CONFIG.ini sets the memory budget (the default
+    // when none is given), and the spill file goes to its cache folder.
+    const QString home = QDir(folder).filePath(QStringLiteral("fill-home"));
     QDir().mkpath(home);
     qputenv("KORVANE_HOME", home.toUtf8());
-    const QString dbPath = QDir(home).filePath(QStringLiteral("fill-%1.db").arg(rows));
+    PrivateProfile::writeString(QDir(home).filePath(QStringLiteral("CONFIG.ini")),
+                                QStringLiteral("RESULT"), QStringLiteral("MEMORY"),
+                                budget.isEmpty() ? QStringLiteral("0") : budget);
     QFile servers(QDir(home).filePath(QStringLiteral("SERVERS.ini")));
     servers.open(QIODevice::WriteOnly);
     servers.write(QStringLiteral("[BENCH]\r\nDRIVER=QSQLITE\r\nDATABASE=%1\r\n"
@@ -185,15 +212,37 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     const SQLEdit::RowStore &store = model->store();
+    const qint64 peakAfterFill = memoryKb("VmHWM:");
     cellBytes = store.overheadBytes();
     const qint64 cells = store.rowCount() * store.columnCount();
-    // What the process holds for the rows, beyond their UTF-16 text.
-    qint64 textBytes = 0;
-    for (qsizetype row = 0; row < store.rowCount(); ++row)
-        for (int column = 0; column < store.columnCount(); ++column)
-            if (!store.isNull(row, column))
-                textBytes += store.cell(row, column).size() * 2;
     const qint64 residentGrowth = (memoryKb("VmRSS:") - residentBefore) * 1024;
+    // What the process holds for the rows, beyond their UTF-16 text (not read
+    // back from the spill file, which would take long).
+    qint64 textBytes = 0;
+    if (store.spilledBlocks() == 0) {
+        for (qsizetype row = 0; row < store.rowCount(); ++row)
+            for (int column = 0; column < store.columnCount(); ++column)
+                if (!store.isNull(row, column))
+                    textBytes += store.cell(row, column).size() * 2;
+    }
+    std::printf("spilled blocks %lld of %lld, block memory %lld MB, peak resident after the "
+                "fills %lld MB\n",
+                qlonglong(store.spilledBlocks()), qlonglong((store.rowCount() + 4095) / 4096),
+                store.residentBytes() >> 20, peakAfterFill / 1024);
+
+    // Scrolling to the middle and the end, the first touch of their rows and
+    // again after the list was elsewhere.
+    const int middle = model->rowCount() / 2;
+    const int last = model->rowCount() - 1;
+    const double middleFirst = timeScroll(list, middle);
+    const double endFirst = timeScroll(list, last);
+    timeScroll(list, 0);
+    const double middleAgain = timeScroll(list, middle);
+    timeScroll(list, 0);
+    const double endAgain = timeScroll(list, last);
+    std::printf("scroll to the middle %.2f ms (again %.2f ms), to the end %.2f ms (again %.2f "
+                "ms)\n",
+                middleFirst, middleAgain, endFirst, endAgain);
 
     // Scrolling to the end and selecting every row on the full result.
     QElapsedTimer timer;
@@ -218,6 +267,10 @@ int main(int argc, char **argv)
                 cells ? double(residentGrowth - textBytes) / double(cells) : 0.0);
     std::printf("scroll to the end %lld ms, select all %lld ms\n", scroll, select);
     std::fflush(stdout);
+    if (!copy) {
+        DB::DisconnectDatabase();
+        return 0;
+    }
 
     // Copying every row, beside the client writing them as CSV.
     const QString csvReference

@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/splitterdrag.h"
 #include "app/statementhistory.h"
+#include "common/appdir.h"
 #include "common/common.h"
 #include "common/dialogs.h"
 #include "common/errors.h"
@@ -132,6 +133,8 @@ void frmMain::Form_Load()
     mJournal = std::make_unique<EditorJournal>(ui);
     mJournal->start();
     mCompletion = std::make_unique<EditorCompletion>(ui);
+    // Large results of a copy that crashed may have left their spill files.
+    SQLEdit::RemoveSpillLeftovers(Common::CacheDirectory());
 
     mEditorMouseDown = false;
     mInitialConnectPending = true;

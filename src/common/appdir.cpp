@@ -87,6 +87,19 @@ FileFolders ChooseFileFolders(const FolderFacts &facts)
     return folders;
 }
 
+QString ChooseCacheFolder(const FolderFacts &facts)
+{
+    const FileFolders folders = ChooseFileFolders(facts);
+    // A portable copy keeps everything beside itself, its cache included.
+    if (!folders.data.isEmpty() && folders.data == folders.config)
+        return PathInFolder(folders.data, QStringLiteral("cache"));
+    QString cacheBase = absoluteOrEmpty(facts.xdgCacheHome);
+    const QString home = absoluteOrEmpty(facts.home);
+    if (cacheBase.isEmpty() && !home.isEmpty())
+        cacheBase = home + QStringLiteral("/.cache");
+    return PathInFolder(cacheBase, ProgramFolderName);
+}
+
 bool IsWritableFolder(const QString &path)
 {
     const QFileInfo info(path);
@@ -106,6 +119,7 @@ FolderFacts CurrentFolderFacts()
     }
     facts.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     facts.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    facts.xdgCacheHome = qEnvironmentVariable("XDG_CACHE_HOME");
     facts.home = homeFolder();
     return facts;
 }
@@ -161,6 +175,11 @@ QString DataSubfolder(const QString &name)
     const QString folder = QDir(data).filePath(name);
     QDir().mkpath(folder); // one that cannot be made is said by what writes in it
     return folder;
+}
+
+QString CacheDirectory()
+{
+    return ChooseCacheFolder(CurrentFolderFacts());
 }
 
 QString DocumentsDirectory()

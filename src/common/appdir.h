@@ -14,6 +14,7 @@ struct FolderFacts
     bool executableDirInstalled = false; ///< it is the folder the build installs programs into
     QString xdgConfigHome;               ///< XDG_CONFIG_HOME; empty when unset
     QString xdgDataHome;                 ///< XDG_DATA_HOME; empty when unset
+    QString xdgCacheHome;                ///< XDG_CACHE_HOME; empty when unset
     QString home;                        ///< the user's home folder; empty when unknown
 };
 
@@ -64,6 +65,15 @@ QString DataFilePath(const QString &fileName);
 /// A folder of the data folder by name, made when missing and possible; empty
 /// when there is no data folder (which the start of the program has already said).
 QString DataSubfolder(const QString &name);
+
+/// The folder of files that may be thrown away at any time (the spill files of
+/// large results): "cache" in the data folder of a portable copy or under
+/// KORVANE_HOME, else $XDG_CACHE_HOME/korvane (or ~/.cache/korvane). Empty when
+/// there is no home folder to put it in.
+QString ChooseCacheFolder(const FolderFacts &facts);
+
+/// The cache folder of this process, by that rule; it is not made here.
+QString CacheDirectory();
 
 /// Where opening and saving SQL files starts: the program's folder for a portable
 /// copy or KORVANE_HOME, else the home folder.

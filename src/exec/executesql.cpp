@@ -110,6 +110,23 @@ void showRowCount(ExecutionView &view, qint32 count)
     view.setStatusText(QString::number(count) + QStringLiteral("件"));
 }
 
+// After the count: why the fill stopped at a full disk, and, once per run of
+// the program, that the rows stay in memory because no spill file could be made.
+void showSpillState(ExecutionView &view, const RowStore &store)
+{
+    static bool problemSaid = false;
+    QString text = view.statusText();
+    if (!store.spillStopReason().isEmpty())
+        text += QStringLiteral("  ") + store.spillStopReason()
+                + QStringLiteral("、取得を中止しました。");
+    if (!store.spillProblem().isEmpty() && !problemSaid) {
+        problemSaid = true;
+        text += QStringLiteral("  ") + store.spillProblem()
+                + QStringLiteral("結果はメモリだけに保持します。");
+    }
+    view.setStatusText(text);
+}
+
 // An error the user must see: a message box, and a record in the error log,
 // which may itself fail without stopping anything.
 void reportError(ExecutionView &view, const Common::ErrorInfo &error)
@@ -198,6 +215,7 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
     try {
         view.setHeaderVisible(true);
         model.clear();
+        model.store().setSpillPolicy(SpillPolicy::fromSettings());
         if (dynaset.isEof())
             view.setHeaderVisible(false);
         else
@@ -207,7 +225,8 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
         RowStore &store = model.store();
         RowStore next;
         QElapsedTimer slice;
-        while (!dynaset.isEof()) {
+        bool diskFull = false;
+        while (!dynaset.isEof() && !diskFull) {
             if (!slice.isValid() || slice.elapsed() >= SliceMilliseconds) {
                 if (count > 0)
                     showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
@@ -220,7 +239,8 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
                 break;
             }
             // While the rows of one batch are read on the connection's thread,
-            // the next batch's memory is made ready here.
+            // the next batch's memory is made ready here, and blocks over the
+            // memory budget go to disk. A full disk stops the fill as Esc does.
             RowStore batch = std::move(next);
             if (batch.columnCount() != store.columnCount())
                 batch.clear(store.columnCount());
@@ -230,6 +250,7 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
                 dynaset.readRows(sink, BatchRows, &cancelled, [&] {
                     next.clear(store.columnCount());
                     next.prepareFirstBlock(store.lastBlockText() + store.lastBlockText() / 8);
+                    diskFull = !store.spill();
                 });
             } catch (const Common::RuntimeError &) {
                 count += batch.rowCount(); // the rows before the failing one stay
@@ -246,11 +267,13 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
         model.publishRows();
         if (count > 0)
             showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
+        showSpillState(view, model.store());
         return false;
     }
     model.publishRows();
     if (count > 0)
         showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
+    showSpillState(view, model.store());
     return true;
 }
 

@@ -3,17 +3,173 @@
 #include "exec/cellvalue.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <mutex>
 
 namespace SQLEdit {
 
+const QString RowStore::ReadErrorText = QStringLiteral("<読み取りエラー>");
+
+/// The spill file of a store, where its blocks went, and the blocks read back
+/// lately. Readers on several threads share the cache under its mutex.
+struct RowStore::Spill
+{
+    std::unique_ptr<SpillFile> file;
+    std::unique_ptr<SpillWriter> writer; // goes before the file
+    std::vector<SpilledBlock> blocks;    // the store's first blocks, in order
+    size_t queuedEnd = 0;                // blocks before it are written or on their way
+    qint64 queuedBytes = 0;              // of the blocks on their way
+    QString problem;                     // why no file could be made
+    QString stopReason;                  // why spilling stopped
+
+    struct Entry
+    {
+        size_t block = std::numeric_limits<size_t>::max();
+        std::shared_ptr<Block> data; // none when it could not be read
+        quint64 used = 0;
+    };
+    mutable std::mutex mutex;
+    mutable std::array<Entry, CacheBlocks> cache;
+    mutable quint64 clock = 0;
+
+    /// The block read back, from the cache or the file, the least recently
+    /// used block of the cache making room; nothing when it cannot be read.
+    std::shared_ptr<const Block> load(size_t index) const
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        Entry *oldest = &cache[0];
+        for (Entry &entry : cache) {
+            if (entry.block == index) {
+                entry.used = ++clock;
+                return entry.data;
+            }
+            if (entry.used < oldest->used)
+                oldest = &entry;
+        }
+        // The memory of the block let go is used again when nobody reads it:
+        // fresh memory costs more than reading the block.
+        std::shared_ptr<Block> block = std::move(oldest->data);
+        if (!block || block.use_count() > 1)
+            block = std::make_shared<Block>();
+        if (!file->read(blocks[index], &block->text, &block->ends))
+            block.reset();
+        *oldest = {index, std::move(block), ++clock};
+        return oldest->data;
+    }
+};
+
+RowStore::RowStore()
+{
+    clear();
+}
+
+RowStore::~RowStore() = default;
+RowStore::RowStore(RowStore &&) noexcept = default;
+
 void RowStore::clear(int columnCount)
 {
+    mSpill.reset(); // first: its thread may still read the blocks
     mBlocks.clear();
     mFirstRows.clear();
     mColumnCount = columnCount;
     mRowCount = 0;
     mRowsInLastBlock = 0;
+    mResidentBytes = 0;
+    // A row that cannot be read back: the marker in every column.
+    mErrorRow.text = ReadErrorText.repeated(columnCount);
+    mErrorRow.ends.clear();
+    for (int column = 1; column <= columnCount; ++column)
+        mErrorRow.ends.push_back(quint32(column * ReadErrorText.size()));
+}
+
+qint64 RowStore::blockBytes(const Block &block)
+{
+    return block.text.capacity() * qint64(sizeof(QChar))
+           + qint64(block.ends.capacity() * sizeof(quint32));
+}
+
+void RowStore::pushBlock(Block &&block, qsizetype firstRow)
+{
+    // The block before it is finished: it now counts against the budget.
+    if (!mBlocks.empty())
+        mResidentBytes += blockBytes(mBlocks.back());
+    mBlocks.push_back(std::move(block));
+    mFirstRows.push_back(firstRow);
+}
+
+bool RowStore::spill(bool wait)
+{
+    if (mPolicy.memoryBudget <= 0 || mPolicy.folder.isEmpty())
+        return true;
+    if (!mSpill) {
+        if (mResidentBytes <= mPolicy.memoryBudget)
+            return true;
+        mSpill = std::make_unique<Spill>();
+    }
+    Spill &spill = *mSpill;
+    if (!spill.stopReason.isEmpty())
+        return false;
+    if (!spill.file && spill.problem.isEmpty()) {
+        spill.file = SpillFile::create(mPolicy.folder, &spill.problem);
+        if (spill.file)
+            spill.writer = std::make_unique<SpillWriter>(*spill.file, mPolicy.diskFreePercent);
+    }
+    if (!spill.file)
+        return true; // the rows stay in memory, as without a budget
+    // The oldest blocks go first; the last one may still take rows. When the
+    // disk falls behind, the fill waits for it rather than outgrow the budget.
+    constexpr size_t MostOnTheirWay = 16;
+    while (mResidentBytes - spill.queuedBytes > mPolicy.memoryBudget
+           && spill.queuedEnd + 1 < mBlocks.size()) {
+        if (spill.queuedEnd - spill.blocks.size() >= MostOnTheirWay && !takeWritten(true))
+            return false;
+        const Block &block = mBlocks[spill.queuedEnd++];
+        spill.writer->enqueue({block.text, block.ends.data(), block.ends.size()});
+        spill.queuedBytes += blockBytes(block);
+    }
+    return takeWritten(wait);
+}
+
+// The memory of the blocks written goes; a block that could not be written
+// stops spilling, and it and those after it stay in memory.
+bool RowStore::takeWritten(bool wait)
+{
+    Spill &spill = *mSpill;
+    for (const SpillWriter::Result &result : spill.writer->take(wait)) {
+        if (!result.failure.isEmpty()) {
+            spill.stopReason = result.failure;
+            spill.queuedEnd = spill.blocks.size();
+            spill.queuedBytes = 0;
+            return false;
+        }
+        Block &block = mBlocks[spill.blocks.size()];
+        spill.queuedBytes -= blockBytes(block);
+        mResidentBytes -= blockBytes(block);
+        block = Block();
+        spill.blocks.push_back(result.block);
+    }
+    return true;
+}
+
+QString RowStore::spillStopReason() const
+{
+    return mSpill ? mSpill->stopReason : QString();
+}
+
+QString RowStore::spillProblem() const
+{
+    return mSpill ? mSpill->problem : QString();
+}
+
+qsizetype RowStore::spilledBlocks() const
+{
+    return mSpill ? qsizetype(mSpill->blocks.size()) : 0;
+}
+
+QString RowStore::spillFilePath() const
+{
+    return mSpill && mSpill->file ? mSpill->file->path() : QString();
 }
 
 void RowStore::beginRow()
@@ -30,11 +186,12 @@ void RowStore::beginRow()
             mBlocks.back().text.squeeze();
             mBlocks.back().ends.shrink_to_fit();
         }
-        mBlocks.emplace_back();
-        mBlocks.back().text.reserve(qMin(expected + expected / 8, MaxBlockText));
-        mFirstRows.push_back(mRowCount);
-        mBlocks.back().ends.reserve(size_t(RowsPerBlock) * size_t(qMax(mColumnCount, 1)));
+        Block block;
+        block.text.reserve(qMin(expected + expected / 8, MaxBlockText));
+        block.ends.reserve(size_t(RowsPerBlock) * size_t(qMax(mColumnCount, 1)));
+        pushBlock(std::move(block), mRowCount);
         mRowsInLastBlock = 0;
+        spill();
     }
     ++mRowsInLastBlock;
     ++mRowCount;
@@ -96,6 +253,7 @@ void RowStore::prepareFirstBlock(qsizetype characters)
 void RowStore::append(RowStore &&rows)
 {
     Q_ASSERT(rows.mColumnCount == mColumnCount || rows.mRowCount == 0);
+    Q_ASSERT(!rows.mSpill); // batches never spill
     for (size_t i = 0; i < rows.mBlocks.size(); ++i) {
         Block &block = rows.mBlocks[i];
         if (block.ends.empty())
@@ -106,8 +264,7 @@ void RowStore::append(RowStore &&rows)
             block.text.squeeze();
         if (block.ends.capacity() - block.ends.size() > block.ends.size() / 4)
             block.ends.shrink_to_fit();
-        mFirstRows.push_back(mRowCount + rows.mFirstRows[i]);
-        mBlocks.push_back(std::move(block));
+        pushBlock(std::move(block), mRowCount + rows.mFirstRows[i]);
     }
     if (rows.mRowCount > 0)
         mRowsInLastBlock = rows.mRowsInLastBlock;
@@ -115,22 +272,31 @@ void RowStore::append(RowStore &&rows)
     rows.clear(rows.mColumnCount);
 }
 
-const RowStore::Block &RowStore::blockOf(qsizetype row, qsizetype *index) const
+RowStore::BlockRef RowStore::blockOf(qsizetype row, qsizetype *index) const
 {
     // The last block whose first row is at or before the row.
     const auto next = std::upper_bound(mFirstRows.begin(), mFirstRows.end(), row);
     const size_t block = size_t(next - mFirstRows.begin()) - 1;
     *index = (row - mFirstRows[block]) * mColumnCount;
-    return mBlocks[block];
+    if (!mSpill || block >= mSpill->blocks.size())
+        return {&mBlocks[block], nullptr};
+    std::shared_ptr<const Block> read = mSpill->load(block);
+    if (!read)
+        return {nullptr, nullptr}; // shown as a read error
+    const Block *data = read.get();
+    return {data, std::move(read)};
 }
 
 QStringView RowStore::cell(qsizetype row, int column) const
 {
-    if (isNull(row, column))
-        return NullText;
     qsizetype index = 0;
-    const Block &block = blockOf(row, &index);
+    const BlockRef ref = blockOf(row, &index);
+    if (!ref.block)
+        return ReadErrorText;
+    const Block &block = *ref.block;
     index += column;
+    if (block.ends[size_t(index)] & NullBit)
+        return NullText;
     const qsizetype begin = index == 0 ? 0 : qsizetype(block.ends[size_t(index - 1)] & ~NullBit);
     const qsizetype end = qsizetype(block.ends[size_t(index)] & ~NullBit);
     return QStringView(block.text).mid(begin, end - begin);
@@ -139,16 +305,19 @@ QStringView RowStore::cell(qsizetype row, int column) const
 RowStore::RowCells RowStore::cells(qsizetype row) const
 {
     qsizetype index = 0;
-    const Block &block = blockOf(row, &index);
+    BlockRef ref = blockOf(row, &index);
+    if (!ref.block)
+        return RowCells(mErrorRow.text.constData(), mErrorRow.ends.data(), 0);
+    const Block &block = *ref.block;
     const quint32 begin = index == 0 ? 0 : block.ends[size_t(index - 1)] & ~NullBit;
-    return RowCells(block.text.constData(), block.ends.data() + index, begin);
+    return RowCells(block.text.constData(), block.ends.data() + index, begin, std::move(ref.pin));
 }
 
 bool RowStore::isNull(qsizetype row, int column) const
 {
     qsizetype index = 0;
-    const Block &block = blockOf(row, &index);
-    return block.ends[size_t(index + column)] & NullBit;
+    const BlockRef ref = blockOf(row, &index);
+    return ref.block && (ref.block->ends[size_t(index + column)] & NullBit);
 }
 
 qsizetype RowStore::overheadBytes() const
@@ -159,6 +328,8 @@ qsizetype RowStore::overheadBytes() const
         bytes += qsizetype(block.ends.capacity() * sizeof(quint32));
         bytes += (block.text.capacity() - block.text.size()) * qsizetype(sizeof(QChar));
     }
+    if (mSpill)
+        bytes += qsizetype(mSpill->blocks.capacity() * sizeof(SpilledBlock));
     return bytes;
 }
 

@@ -35,6 +35,8 @@ private slots:
     void writeReplacesWholeFileOrNothing();
     void fileFoldersByRule_data();
     void fileFoldersByRule();
+    void cacheFolderByRule_data();
+    void cacheFolderByRule();
     void folderFactsFromDisk();
     void currentFoldersFollowKorvaneHome();
     void prepareFoldersMakesPrivateFoldersOrSaysWhy();
@@ -293,6 +295,46 @@ void tst_Common::fileFoldersByRule()
     // Without a folder nothing is saved, never a file at the root of the disk.
     for (const QString &folder : {folders.config, folders.data})
         QCOMPARE(PathInFolder(folder, "CONFIG.ini").isEmpty(), folder.isEmpty());
+}
+
+void tst_Common::cacheFolderByRule_data()
+{
+    QTest::addColumn<QString>("korvaneHome");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("xdgCache");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("cache");
+    QTest::newRow("KORVANE_HOME") << "/k" << false << "/x"
+                                  << "/home/u"
+                                  << "/k/cache";
+    QTest::newRow("portable") << "" << false << "/x"
+                              << "/home/u"
+                              << "/opt/k/cache";
+    QTest::newRow("installed, XDG") << "" << true << "/x"
+                                    << "/home/u"
+                                    << "/x/korvane";
+    QTest::newRow("installed, relative XDG") << "" << true << "x"
+                                             << "/home/u"
+                                             << "/home/u/.cache/korvane";
+    QTest::newRow("installed, no home") << "" << true << ""
+                                        << ""
+                                        << "";
+}
+
+void tst_Common::cacheFolderByRule()
+{
+    FolderFacts facts;
+    QFETCH(QString, korvaneHome);
+    facts.korvaneHome = korvaneHome;
+    facts.executableDir = "/opt/k";
+    facts.executableDirWritable = true;
+    QFETCH(bool, installed);
+    facts.executableDirInstalled = installed;
+    QFETCH(QString, xdgCache);
+    facts.xdgCacheHome = xdgCache;
+    QFETCH(QString, home);
+    facts.home = home;
+    QTEST(ChooseCacheFolder(facts), "cache");
 }
 
 void tst_Common::folderFactsFromDisk()

@@ -8,6 +8,7 @@
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
 #include "oracle/db.h"
+#include "settings/privateprofile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,6 +60,7 @@ private slots:
     void queryAndStatementPaths();
     void errorWhileFetchingKeepsRows();
     void escStopsTheFill();
+    void fullDiskStopsTheFill();
     void unusualValues();
     void dateAndTimeValues_data();
     void dateAndTimeValues();
@@ -290,6 +292,41 @@ void tst_Run::escStopsTheFill()
     QVERIFY(!SQLEdit::AbortRequested);
     QVERIFY(controlsEnabled());
     QVERIFY(mDialogs->messages.isEmpty());
+}
+
+// With a budget of 1 MB the rows spill: a disk budget of 100% stops the fill
+// as Esc would, with the reason; a cache folder that cannot be made keeps the
+// rows in memory and says so once.
+void tst_Run::fullDiskStopsTheFill()
+{
+    connect("LITE");
+    const QString config = path("CONFIG.ini");
+    QVERIFY(PrivateProfile::writeString(config, "RESULT", "MEMORY", "1"));
+    QVERIFY(PrivateProfile::writeString(config, "RESULT", "DISKFREE", "100"));
+    const QString query = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                          "WHERE x < 200000) SELECT x, printf('%060d', x) FROM c";
+    run(query);
+    const ResultModel &model = *TestWindow::resultModel(*mWindow);
+    const int count = model.rowCount();
+    QVERIFY2(count > 0 && count < 200000, qPrintable(QString::number(count)));
+    QVERIFY2(statusText().startsWith(QString::number(count)
+                                     + "件  ディスクの空きが 100% を切るため"
+                                       "、取得を中止しました。\t"),
+             qPrintable(statusText()));
+    QCOMPARE(model.index(count - 1, 0).data().toString(), QString::number(count));
+    QVERIFY(controlsEnabled());
+    QVERIFY(mDialogs->messages.isEmpty());
+
+    QVERIFY(PrivateProfile::writeString(config, "RESULT", "DISKFREE", "0"));
+    QVERIFY(QDir(path("cache")).removeRecursively());
+    QFile blocker(path("cache"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    for (const bool said : {true, false}) {
+        run(query);
+        QCOMPARE(model.rowCount(), 200000);
+        QCOMPARE(model.index(199999, 1).data().toString(), QString(54, '0') + "200000");
+        QCOMPARE(statusText().contains("結果はメモリだけに保持します。"), said);
+    }
 }
 
 void tst_Run::unusualValues()
