@@ -51,23 +51,28 @@ void FindBar::buildControls()
     mRegexBox = new QCheckBox(QStringLiteral("正規表現(&X)"), this);
     mStatus = new QLabel(this);
     mStatus->setObjectName(QStringLiteral("findStatus"));
-    mStatus->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("1,000,000 件")));
+    // A long message is cut to the room there is; its tooltip holds it whole.
+    mStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto *close = new QToolButton(this);
     close->setText(QStringLiteral("×"));
     close->setAutoRaise(true);
     close->setToolTip(QStringLiteral("検索バーを閉じる (Esc)"));
     close->setAccessibleName(close->toolTip());
 
+    // Three rows, as the editor is narrow: the pattern with its buttons and
+    // count, the options, and (when replacing) the replacement.
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(previous);
+    buttons->addWidget(next);
+    buttons->addWidget(close);
     auto *options = new QHBoxLayout;
-    for (QWidget *w : {static_cast<QWidget *>(previous), static_cast<QWidget *>(next),
-                       static_cast<QWidget *>(mCaseBox), static_cast<QWidget *>(mWordBox),
-                       static_cast<QWidget *>(mRegexBox), static_cast<QWidget *>(mStatus)})
+    for (QWidget *w : {mCaseBox, mWordBox, mRegexBox})
         options->addWidget(w);
-    options->addStretch();
-    options->addWidget(close);
+    options->addWidget(mStatus, 1);
     grid->addWidget(findLabel, 0, 0);
     grid->addWidget(mPatternBox, 0, 1);
-    grid->addLayout(options, 0, 2);
+    grid->addLayout(buttons, 0, 2);
+    grid->addLayout(options, 1, 1, 1, 2);
 
     auto *replaceLabel = new QLabel(QStringLiteral("置換後(&P):"), this);
     mReplacementBox = new QLineEdit(this);
@@ -79,9 +84,9 @@ void FindBar::buildControls()
     actions->addWidget(replace);
     actions->addWidget(replaceAll);
     actions->addStretch();
-    grid->addWidget(replaceLabel, 1, 0);
-    grid->addWidget(mReplacementBox, 1, 1);
-    grid->addLayout(actions, 1, 2);
+    grid->addWidget(replaceLabel, 2, 0);
+    grid->addWidget(mReplacementBox, 2, 1);
+    grid->addLayout(actions, 2, 2);
     grid->setColumnStretch(1, 1);
     mReplaceRow = {replaceLabel, mReplacementBox, replace, replaceAll};
 
