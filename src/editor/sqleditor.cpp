@@ -46,7 +46,10 @@ SqlEditor::SqlEditor(QWidget *parent)
     // Before the highlighter's own handler: a text grown past the limit is
     // left plain before any line of it is coloured.
     connect(document(), &QTextDocument::contentsChange, this, &SqlEditor::followLength);
-    mHighlighter = new SqlHighlighter(this);
+    // Owned by the document, so that it goes after the document: a highlighter
+    // that outlives its document would first take the colours off every line,
+    // which for a long text that was never coloured costs seconds.
+    mHighlighter = new SqlHighlighter(document());
     mHighlighter->setPalette(palette());
     mHighlighter->attach(document());
 
@@ -80,7 +83,7 @@ void SqlEditor::setHighlightingEnabled(bool enabled)
 {
     mHighlightingEnabled = enabled;
     if (!enabled)
-        mHighlighter->attach(nullptr);
+        mHighlighter->suspend(0, 0);
     else
         resumeHighlighting();
 }

@@ -42,6 +42,7 @@ public:
     /// Stops following the document's edits, from inside the report of the
     /// edit at `from` that added `added` characters: the lines it brought stay
     /// plain without being visited, and the colours of the others are removed.
+    /// (0, 0) takes the colours off every line.
     void suspend(int from, int added);
     /// Whether the lines follow the document's edits.
     bool isActive() const { return document() && !mSuspended; }
