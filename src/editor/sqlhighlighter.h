@@ -30,7 +30,7 @@ class SqlHighlighter : public QSyntaxHighlighter
 
 public:
     /// Characters of following lines coloured in one go after an edit.
-    static constexpr int SliceCharacters = 200000;
+    static constexpr int SliceCharacters = 20000;
     /// Characters of one line that get colours; the state of a longer line is
     /// still followed to its end.
     static constexpr int LineCharacters = 20000;
