@@ -21,7 +21,7 @@ QStringList localFiles(const QMimeData *data)
 } // namespace
 
 EditorBox::EditorBox(QWidget *parent)
-    : QPlainTextEdit(parent)
+    : Editor::SqlEditor(parent)
 {
     setAcceptDrops(true);
 }

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include "editor/sqleditor.h"
 
 /// The SQL editor: a plain-text box that reports its events to the main window
 /// in the order the window's handlers expect. A key goes to keyDown before the
 /// box handles it (a handler that accepts the event keeps it from the box); the
 /// other events are reported after the box has handled them, so that a handler
 /// sees the selection they made. Dropped files are reported instead of inserted.
-class EditorBox : public QPlainTextEdit
+/// The SQL aids (colours, line numbers, find bar) come from Editor::SqlEditor.
+class EditorBox : public Editor::SqlEditor
 {
     Q_OBJECT
 

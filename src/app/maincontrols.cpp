@@ -1,5 +1,6 @@
 #include "app/maincontrols.h"
 
+#include "app/editoraids.h"
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/messagebar.h"
@@ -98,6 +99,7 @@ MainControls::MainControls(frmMain *owner)
     createMenus();
     createControls();
     createToolbar();
+    SQLEdit::InstallEditorAids(*this);
 }
 
 QAction *MainControls::toolbarButton(int index) const

@@ -9,6 +9,7 @@
 #include "common/icons.h"
 #include "common/placeform.h"
 #include "convert/frmvb.h"
+#include "editor/findbar.h"
 #include "oracle/component.h"
 #include "oracle/db.h"
 #include "settings/settingsstore.h"
@@ -22,6 +23,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -48,6 +50,7 @@ private slots:
     void startUpResetsFlagsAndShowsCaption();
     void loadCreatesSettingsFileOrCarriesOnWithout();
     void menusHoldEveryItemInOrder();
+    void findKeysAndLineNumbersReachTheEditor();
     void toolbarHasEighteenPositions();
     void imagesAreSixteenPixelsSquareAndTwiceThat();
     void controlsAtLoad();
@@ -147,6 +150,47 @@ void tst_App::menusHoldEveryItemInOrder()
     QCOMPARE(TestWindow::menuItem(w, "mnu_e", 2)->shortcut(), QKeySequence("Ctrl+V"));
     QCOMPARE(TestWindow::menuItem(w, "mnu_e", 3)->shortcut(), QKeySequence("Ctrl+D"));
     QVERIFY(TestWindow::menuItem(w, "mnu_e", 5)->shortcut().isEmpty());
+
+    // The editor's commands follow them.
+    auto menuTexts = [&w](const char *name) {
+        QStringList list;
+        for (QAction *a : TestWindow::menu(w, name)->actions())
+            list << (a->isSeparator() ? QString("-") : a->text());
+        return list;
+    };
+    QCOMPARE(menuTexts("mnu_edit").mid(6),
+             QStringList({"-", "検索...", "置換...", "次を検索", "前を検索"}));
+    QCOMPARE(menuTexts("mnu_view"), QStringList({"編集用ｳｨﾝﾄﾞｳ", "履歴(&H)...", "-", "行番号"}));
+}
+
+void tst_App::findKeysAndLineNumbersReachTheEditor()
+{
+    frmMain w;
+    QVERIFY(TestWindow::activate(&w));
+    EditorBox *editor = TestWindow::editor(w);
+    Editor::FindBar *bar = editor->findBar();
+    editor->setPlainText("select a from t where a = 1");
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(bar->isVisible());
+    QTest::keyClicks(bar->patternBox(), "a");
+    QTest::keyClick(bar->patternBox(), Qt::Key_F3);
+    QCOMPARE(editor->textCursor().selectionStart(), 7);
+    QTest::keyClick(bar->patternBox(), Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+    QVERIFY(editor->hasFocus());
+    QTest::keyClick(editor, Qt::Key_F3); // the bar closed, the pattern kept
+    QCOMPARE(editor->textCursor().selectionStart(), 22);
+    QTest::keyClick(editor, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(editor->textCursor().selectionStart(), 7);
+
+    // Hiding the line numbers lasts into the next window.
+    auto *numbers = w.findChild<QAction *>("mnuLineNumbers");
+    QVERIFY(numbers->isChecked() && editor->lineNumbersVisible());
+    numbers->trigger();
+    QVERIFY(!editor->lineNumbersVisible());
+    frmMain next;
+    QVERIFY(!TestWindow::editor(next)->lineNumbersVisible());
 }
 
 void tst_App::toolbarHasEighteenPositions()
