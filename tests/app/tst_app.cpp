@@ -159,8 +159,9 @@ void tst_App::menusHoldEveryItemInOrder()
         return list;
     };
     QCOMPARE(menuTexts("mnu_edit").mid(6),
-             QStringList({"-", "検索...", "置換...", "次を検索", "前を検索"}));
-    QCOMPARE(menuTexts("mnu_view"), QStringList({"編集用ｳｨﾝﾄﾞｳ", "履歴(&H)...", "-", "行番号"}));
+             QStringList({"-", "検索...", "置換...", "次を検索", "前を検索", "-", "入力補完(&M)"}));
+    QCOMPARE(menuTexts("mnu_view"), QStringList({"編集用ｳｨﾝﾄﾞｳ", "履歴(&H)...", "-", "行番号", "-",
+                                                 "補完候補を更新(&N)"}));
 }
 
 void tst_App::findKeysAndLineNumbersReachTheEditor()
