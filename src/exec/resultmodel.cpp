@@ -103,7 +103,7 @@ bool RowStore::spill(bool wait)
     if (mPolicy.memoryBudget <= 0 || mPolicy.folder.isEmpty())
         return true;
     if (!mSpill) {
-        if (mResidentBytes <= mPolicy.memoryBudget)
+        if (heldBytes() <= mPolicy.memoryBudget)
             return true;
         mSpill = std::make_unique<Spill>();
     }
@@ -120,7 +120,7 @@ bool RowStore::spill(bool wait)
     // The oldest blocks go first; the last one may still take rows. When the
     // disk falls behind, the fill waits for it rather than outgrow the budget.
     constexpr size_t MostOnTheirWay = 16;
-    while (mResidentBytes - spill.queuedBytes > mPolicy.memoryBudget
+    while (heldBytes() - spill.queuedBytes > mPolicy.memoryBudget
            && spill.queuedEnd + 1 < mBlocks.size()) {
         if (spill.queuedEnd - spill.blocks.size() >= MostOnTheirWay && !takeWritten(true))
             return false;
