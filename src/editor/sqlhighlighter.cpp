@@ -36,11 +36,6 @@ const KindColours Colours[] = {
     {TokenKind::BlockComment, QColor(90, 110, 90), QColor(150, 175, 150), true},
 };
 
-bool IsDollarState(int outer)
-{
-    return outer > 0 && (outer & 15) == 6; // the tokenizer's open dollar body
-}
-
 } // namespace
 
 SqlHighlighter::SqlHighlighter(QObject *parent)
@@ -170,7 +165,7 @@ void SqlHighlighter::highlightBlock(const QString &text)
     const int previous = qMax(previousBlockState(), 0);
     int inner = previous >> OuterBits; // the body's state, when the line starts in one
     SqlTokenizer tokenizer(text, previous & OuterMask);
-    bool inBody = IsDollarState(previous & OuterMask);
+    bool inBody = SqlTokenizer::inDollarString(previous & OuterMask);
     Token token;
     while (tokenizer.next(token)) {
         if (token.kind != TokenKind::DollarString) {
@@ -196,7 +191,7 @@ void SqlHighlighter::highlightBlock(const QString &text)
         inner = highlightBody(text, bodyStart, qMax(bodyStart, bodyEnd), inner);
     }
     int state = tokenizer.state();
-    if (IsDollarState(state))
+    if (SqlTokenizer::inDollarString(state))
         state |= inner << OuterBits;
     const QTextBlock block = currentBlock();
     const int oldState = block.userState();

@@ -173,6 +173,11 @@ int SqlTokenizer::state() const
     return int(mOpen);
 }
 
+bool SqlTokenizer::inDollarString(int state)
+{
+    return state > 0 && (state & ((1 << OpenBits) - 1)) == int(Open::Dollar);
+}
+
 QStringView SqlTokenizer::dollarTag(QStringView text)
 {
     if (text.size() < 2 || text[0] != u'$')

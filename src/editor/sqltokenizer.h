@@ -48,6 +48,9 @@ public:
     /// The state at the end of the text read so far.
     int state() const;
 
+    /// Whether a line that starts in the state starts inside a dollar string.
+    static bool inDollarString(int state);
+
     /// The tag of a dollar string, "$$" or "$body$", when the text starts with
     /// one (and it is not a parameter such as $1); empty otherwise.
     static QStringView dollarTag(QStringView text);
