@@ -225,6 +225,12 @@ bool CompletionPopup::keyPressed(QKeyEvent *event)
         complete();
         return true;
     }
+    if (isVisible() && event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F35) {
+        // A command key (F5 runs the statement): the list goes, so that the
+        // next Esc stops what the command started instead of closing it.
+        hide();
+        return false;
+    }
     if (isVisible()) {
         const int rows = mModel->rowCount();
         const int row = mList->currentIndex().row();
