@@ -1,5 +1,7 @@
 #include "export/xlsxwriter.h"
 
+#include "export/xlsxcheck.h"
+
 #include <QFileInfo>
 
 #include <xlsxwriter.h>
@@ -222,7 +224,10 @@ void XlsxWriter::writeString(quint32 row, int column, QByteArrayView text, lxw_f
     if (end < text.size())
         ++mCutValues;
     mScratch.assign(text.data(), size_t(end));
+    // No NUL in a cell; a line break in a cell is an LF, as Excel makes it.
     std::erase(mScratch, '\0');
+    for (size_t at = mScratch.find("\r\n"); at != std::string::npos; at = mScratch.find("\r\n", at))
+        mScratch.erase(at, 1);
     check(worksheet_write_string(mSheet, row, lxw_col_t(column), mScratch.c_str(), format));
 }
 
@@ -287,6 +292,9 @@ bool XlsxWriter::complete()
     const lxw_error closed = workbook_close(mWorkbook);
     mWorkbook = nullptr;
     check(closed);
+    if (!failed() && !WorksheetsComplete(mFile.temporaryPath()))
+        mFile.fail(QStringLiteral("Excelﾌﾞｯｸの一時ファイルを最後まで書き込めませんでした"
+                                  "（ディスクの空きかファイルの大きさの上限が足りません）。"));
     mSize = QFileInfo(mFile.temporaryPath()).size();
     return mFile.close();
 }

@@ -34,7 +34,8 @@ SheetValue ClassifyText(QByteArrayView text);
 /// memory mode: rows go to the file as they come, whatever their number. The
 /// header row is frozen and carries an autofilter; a new sheet begins every
 /// 1,048,575 rows; the statement is written on a last sheet. A text longer
-/// than a cell holds (32,767 characters) is cut, and counted.
+/// than a cell holds (32,767 characters) is cut, and counted; CR LF in a text
+/// becomes the LF that Excel breaks lines in a cell with, and NUL is dropped.
 class XlsxWriter final : public TableWriter
 {
 public:
