@@ -136,6 +136,64 @@ bool SendPostgresText(RowSink &sink, const PGresult *result, int column, bool ke
     }
 }
 
+// A column of a query as the result list shows it, in SQL for COPY to write
+// (see sendRow and SlashedDate): dates with slashes, booleans and special reals
+// in words, bytes in hexadecimal after 0x, texts without their trailing blanks
+// unless kept.
+QString ListedColumn(const QString &column, Oid type, bool keepTrailingBlanks)
+{
+    switch (type) {
+    case Date:
+    case Timestamp:
+    case TimestampTz:
+        return QStringLiteral(
+                   R"(regexp_replace(%1::text, E'^(\\d{4,})-(\\d\\d)-(\\d\\d)', E'\\1/\\2/\\3'))")
+            .arg(column);
+    case 16: // boolean
+        return QStringLiteral("CASE %1 WHEN true THEN 'true' WHEN false THEN 'false' END")
+            .arg(column);
+    case 17: // bytea
+        return QStringLiteral("'0x' || upper(encode(%1, 'hex'))").arg(column);
+    case 700: // real
+    case 701: // double precision
+        return QStringLiteral("CASE WHEN %1 = 'Infinity' THEN 'inf' WHEN %1 = '-Infinity' THEN "
+                              "'-inf' WHEN %1 = 'NaN' THEN 'nan' ELSE %1::text END")
+            .arg(column);
+    case Char:
+    case Name:
+    case Text:
+    case BpChar:
+    case VarChar:
+        return keepTrailingBlanks ? column : QStringLiteral("rtrim(%1::text, ' ')").arg(column);
+    default:
+        return column;
+    }
+}
+
+// A text as a PostgreSQL string literal.
+QString Literal(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''"))
+           + QLatin1Char('\'');
+}
+
+// The error of a libpq result (or of the connection), as QPSQL would make it.
+QSqlError ResultError(PGconn *connection, const PGresult *result)
+{
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    return QSqlError(
+        QStringLiteral("CSVを出力できません。"),
+        QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection))
+            .trimmed(),
+        QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+}
+
+struct ResultDeleter
+{
+    void operator()(PGresult *result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
 struct CancelDeleter
 {
     void operator()(PGcancel *cancel) const { PQfreeCancel(cancel); }
@@ -222,6 +280,9 @@ public:
                 SendValue(sink, query.value(i), keepTrailingBlanks);
     }
 
+    std::optional<qint64>
+    copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink, QSqlError *error) override;
+
 private:
     // libpq sends the request over a connection of its own; the cancel object is
     // only read, so this may run on any thread.
@@ -236,6 +297,70 @@ private:
     PGconn *mConnection = nullptr; // QPSQL's, open as long as this driver is used
     std::unique_ptr<PGcancel, CancelDeleter> mCancel;
 };
+
+// The query is described first (prepared, not run), for its column names and
+// types; then COPY writes the rows of a query around it that gives each column
+// its listed form, and they are handed on as they arrive.
+std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
+                                              const CsvFormat &format,
+                                              CsvSink &sink,
+                                              QSqlError *error)
+{
+    if (!mConnection)
+        return std::nullopt;
+    const QByteArray query = sql.toUtf8();
+    Result described(PQprepare(mConnection, "", query.constData(), 0, nullptr));
+    if (PQresultStatus(described.get()) == PGRES_COMMAND_OK)
+        described.reset(PQdescribePrepared(mConnection, ""));
+    if (PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+        *error = ResultError(mConnection, described.get());
+        return 0;
+    }
+    const int columns = PQnfields(described.get());
+    QStringList names, aliases, listed;
+    for (int i = 0; i < columns; ++i) {
+        names.append(QString::fromUtf8(PQfname(described.get(), i)));
+        aliases.append(QStringLiteral("c%1").arg(i + 1));
+        listed.append(
+            ListedColumn(aliases.last(), PQftype(described.get(), i), format.keepTrailingBlanks));
+    }
+    described.reset();
+    if (columns == 0) {
+        *error = QSqlError(QStringLiteral("CSVを出力できません。"),
+                           QStringLiteral("行を返さないSQLです。"), QSqlError::StatementError);
+        return 0;
+    }
+    // The query on lines of its own, so that a comment at its end ends there.
+    const QString copy
+        = QStringLiteral("COPY (SELECT %1 FROM (\n%2\n) AS korvane_rows(%3)) TO STDOUT WITH "
+                         "(FORMAT csv, DELIMITER %4, QUOTE %5, NULL %6, ENCODING 'UTF8')")
+              .arg(listed.join(QStringLiteral(", ")), sql, aliases.join(QStringLiteral(", ")),
+                   Literal(QString(QLatin1Char(format.delimiter))),
+                   Literal(QString(QLatin1Char(format.quote))), Literal(format.nullText));
+    Result started(PQexec(mConnection, copy.toUtf8().constData()));
+    if (PQresultStatus(started.get()) != PGRES_COPY_OUT) {
+        *error = ResultError(mConnection, started.get());
+        return 0;
+    }
+    started.reset();
+    sink.columns(names);
+    qint64 rows = 0;
+    char *line = nullptr;
+    int length = 0;
+    while ((length = PQgetCopyData(mConnection, &line, 0)) > 0) {
+        sink.csvRow(QByteArrayView(line, length));
+        PQfreemem(line);
+        ++rows;
+    }
+    // The end of the rows, a cancel or a failure: the results say which.
+    while (Result result{PQgetResult(mConnection)}) {
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && error->type() == QSqlError::NoError)
+            *error = ResultError(mConnection, result.get());
+    }
+    if (length == -2 && error->type() == QSqlError::NoError)
+        *error = ResultError(mConnection, nullptr);
+    return rows;
+}
 
 } // namespace
 

@@ -79,17 +79,20 @@ private:
 class ExportWait final : public Engine::StatementWait
 {
 public:
-    explicit ExportWait(Progress &progress)
+    ExportWait(Progress &progress, const TableWriter &writer)
         : mProgress(progress)
+        , mWriter(writer)
     {}
     bool poll(const Engine::RunningStatement &statement) override
     {
+        mProgress.update(mWriter.rowsWritten());
         QCoreApplication::processEvents();
         return statement.cancellable && mProgress.stopped();
     }
 
 private:
     Progress &mProgress;
+    const TableWriter &mWriter;
 };
 
 void writeListedRows(SQLEdit::ExecutionView &view, TableWriter &writer, Outcome &outcome)
@@ -107,6 +110,34 @@ void writeListedRows(SQLEdit::ExecutionView &view, TableWriter &writer, Outcome 
     }
 }
 
+void writeSqlLog(const QString &statement)
+{
+    // The statement has run: a log that cannot be written changes nothing.
+    try {
+        SQLEdit::WriteSqlLog(QString(statement).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
+    } catch (const Common::RuntimeError &) {
+    }
+}
+
+// PostgreSQL writes the rows as CSV itself (COPY) when the file's format is
+// one it can write, much faster than they can be read one by one. False when
+// the database or the format cannot, and nothing ran.
+bool copyServerCsv(const QString &statement, TableWriter &writer, Outcome &outcome)
+{
+    auto *delimited = dynamic_cast<DelimitedWriter *>(&writer);
+    const std::optional<Engine::CsvFormat> format
+        = delimited ? delimited->serverFormat() : std::nullopt;
+    if (!format)
+        return false;
+    const std::optional<qint64> rows
+        = DB::CopyCsv(statement, SQLEdit::DynasetOptionsFromSettings(), *format, *delimited);
+    if (Common::LastError::isSet())
+        throw Common::RuntimeError(Common::LastError::get());
+    if (rows)
+        outcome.rows = *rows;
+    return rows.has_value();
+}
+
 // Runs the statement and streams its rows into the writer on the connection's
 // thread, a batch at a time: memory stays the same whatever the row count.
 void writeStatementRows(SQLEdit::ExecutionView &view,
@@ -115,19 +146,19 @@ void writeStatementRows(SQLEdit::ExecutionView &view,
                         Outcome &outcome)
 {
     Progress progress(view.dialogParent(), 0);
-    ExportWait wait(progress);
+    ExportWait wait(progress, writer);
     const Engine::ScopedStatementWait waiting(wait);
     const bool workBefore = DB::UncommittedChanges();
     try {
+        if (copyServerCsv(statement, writer, outcome)) {
+            writeSqlLog(statement);
+            return;
+        }
         std::shared_ptr<Ora::Dynaset> dynaset
             = DB::OpenDynaset(statement, SQLEdit::DynasetOptionsFromSettings());
         if (Common::LastError::isSet())
             throw Common::RuntimeError(Common::LastError::get());
-        try {
-            SQLEdit::WriteSqlLog(
-                QString(statement).replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
-        } catch (const Common::RuntimeError &) {
-        }
+        writeSqlLog(statement);
         writer.begin(dynaset->columnNames());
         while (!dynaset->isEof() && !writer.failed()) {
             bool cancelled = false;

@@ -35,6 +35,16 @@ QString WriteErrorText(int errorNumber, const QString &path)
     }
 }
 
+void ByteBuffer::grow(qsizetype more)
+{
+    const qsizetype capacity = qMax(mSize + more, qMax<qsizetype>(mCapacity * 2, 1 << 16));
+    auto data = std::make_unique<char[]>(size_t(capacity));
+    if (mSize > 0)
+        std::memcpy(data.get(), mData.get(), size_t(mSize));
+    mData = std::move(data);
+    mCapacity = capacity;
+}
+
 OutputFile::OutputFile(const QString &path, Encoding encoding)
     : mPath(path)
     , mEncoding(encoding)
@@ -60,7 +70,7 @@ OutputFile::OutputFile(const QString &path, Encoding encoding)
             fail(QStringLiteral("Shift_JIS（CP932）に変換できません。"));
     }
     if (encoding == Encoding::Utf8Bom)
-        mBuffer.append(Bom);
+        mBuffer.append(QByteArrayView(Bom, 3));
 }
 
 OutputFile::~OutputFile()
@@ -88,11 +98,11 @@ void OutputFile::flush()
 {
     if (!failed()) {
         if (mIconv != iconv_t(-1))
-            writeEncoded(mBuffer.constData(), mBuffer.size());
+            writeEncoded(mBuffer.data(), mBuffer.size());
         else
-            writeBytes(mBuffer.constData(), mBuffer.size());
+            writeBytes(mBuffer.data(), mBuffer.size());
     }
-    mBuffer.resize(0);
+    mBuffer.clear();
 }
 
 void OutputFile::writeBytes(const char *data, qsizetype size)

@@ -6,9 +6,43 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstring>
+#include <memory>
+
 #include <iconv.h>
 
 namespace Export {
+
+/// A growing run of bytes, appended to without the checks of a QByteArray:
+/// the export appends a few bytes at a time, hundreds of millions of times.
+class ByteBuffer
+{
+public:
+    void append(QByteArrayView bytes)
+    {
+        if (bytes.size() > mCapacity - mSize)
+            grow(bytes.size());
+        if (!bytes.isEmpty())
+            std::memcpy(mData.get() + mSize, bytes.data(), size_t(bytes.size()));
+        mSize += bytes.size();
+    }
+    void append(char c)
+    {
+        if (mSize == mCapacity)
+            grow(1);
+        mData[mSize++] = c;
+    }
+    const char *data() const { return mData.get(); }
+    qsizetype size() const { return mSize; }
+    void clear() { mSize = 0; }
+
+private:
+    void grow(qsizetype more);
+
+    std::unique_ptr<char[]> mData;
+    qsizetype mSize = 0;
+    qsizetype mCapacity = 0;
+};
 
 /// A file written under a temporary name in the folder of the file it becomes,
 /// and renamed to that name only once everything is written: a cancel, a
@@ -36,7 +70,7 @@ public:
     void write(QByteArrayView utf8) { mBuffer.append(utf8); }
     void write(char c) { mBuffer.append(c); }
     /// The buffer itself, for writers that build text in place.
-    QByteArray &buffer() { return mBuffer; }
+    ByteBuffer &buffer() { return mBuffer; }
     /// Writes the buffer out once it holds a good deal: called between records,
     /// so that a character is never split.
     void flushIfFull()
@@ -81,7 +115,7 @@ private:
     Encoding mEncoding;
     int mFd = -1;
     iconv_t mIconv = iconv_t(-1);
-    QByteArray mBuffer;
+    ByteBuffer mBuffer;
     QByteArray mEncoded; // Shift_JIS bytes of a buffer
     QString mError;
     qint64 mWritten = 0;

@@ -75,6 +75,8 @@ protected:
     virtual void endRow() = 0;
     /// Ends the row still open; for finish().
     void endLastRow();
+    /// Counts a row written whole by the writer itself.
+    void countRow() { mRows.fetch_add(1, std::memory_order_relaxed); }
 
     int mColumnCount = 0;
 

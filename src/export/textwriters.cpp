@@ -66,13 +66,36 @@ void DelimitedWriter::writeText(QByteArrayView text)
         mFile.write(text);
         return;
     }
-    QByteArray &out = mFile.buffer();
+    ByteBuffer &out = mFile.buffer();
     out.append(mQuote);
     SQLEdit::PutDoublingEnclosing(
         text.begin(), text.end(), mQuote,
-        [&out](const char *from, const char *to) { out.append(from, to - from); },
-        [&] { out.append(mQuote).append(mQuote); });
+        [&out](const char *from, const char *to) { out.append(QByteArrayView(from, to)); },
+        [&] {
+            out.append(mQuote);
+            out.append(mQuote);
+        });
     out.append(mQuote);
+}
+
+std::optional<Engine::CsvFormat> DelimitedWriter::serverFormat() const
+{
+    if (mSeparator.size() != 1 || uchar(mSeparator[0]) >= 0x80 || mQuote == 0)
+        return std::nullopt;
+    Engine::CsvFormat format;
+    format.delimiter = mSeparator[0];
+    format.quote = mQuote;
+    format.nullText = mOptions.nullText;
+    return format;
+}
+
+void DelimitedWriter::csvRow(QByteArrayView line)
+{
+    countRow();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    mFile.write(line);
+    endRow();
 }
 
 void DelimitedWriter::endRow()
@@ -82,41 +105,6 @@ void DelimitedWriter::endRow()
 }
 
 // JSON.
-
-void AppendJsonString(QByteArray &out, QByteArrayView utf8)
-{
-    static const char hex[] = "0123456789abcdef";
-    out.append('"');
-    qsizetype plain = 0; // start of the stretch that needs no escape
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const auto c = uchar(utf8[i]);
-        if (c >= 0x20 && c != '"' && c != '\\')
-            continue;
-        out.append(utf8.sliced(plain, i - plain));
-        plain = i + 1;
-        switch (c) {
-        case '"':
-            out.append("\\\"");
-            break;
-        case '\\':
-            out.append("\\\\");
-            break;
-        case '\n':
-            out.append("\\n");
-            break;
-        case '\r':
-            out.append("\\r");
-            break;
-        case '\t':
-            out.append("\\t");
-            break;
-        default:
-            out.append("\\u00").append(hex[c >> 4]).append(hex[c & 15]);
-        }
-    }
-    out.append(utf8.sliced(plain));
-    out.append('"');
-}
 
 JsonWriter::JsonWriter(const QString &path, const Options &options)
     : TextWriter(path, options)
@@ -211,7 +199,7 @@ void InsertWriter::cell(int column, const Cell &value)
         mFile.write("NULL");
         return;
     }
-    QByteArray &out = mFile.buffer();
+    ByteBuffer &out = mFile.buffer();
     out.append('\'');
     for (const char c : value.text) {
         if (c == '\'' || (c == '\\' && mBackslashes))

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace Export {
 
@@ -38,11 +39,20 @@ protected:
 /// in the quote character when it holds the separator, that character (then
 /// doubled), a CR or an LF, and when it is an empty text, so that it stays
 /// apart from NULL (written as the NULL text, not enclosed).
-class DelimitedWriter final : public TextWriter
+///
+/// It also takes rows that the database wrote as CSV itself (Engine::CsvSink),
+/// when its format is one the database can write.
+class DelimitedWriter final : public TextWriter, public Engine::CsvSink
 {
 public:
     DelimitedWriter(const QString &path, const Options &options);
     void begin(const QStringList &columns) override;
+
+    /// The format for a database to write, when the separator and the quote
+    /// character are one ASCII character each.
+    std::optional<Engine::CsvFormat> serverFormat() const;
+    void columns(const QStringList &names) override { begin(names); }
+    void csvRow(QByteArrayView line) override;
 
 private:
     void startRow() override {}
@@ -94,7 +104,36 @@ private:
 };
 
 /// A JSON string: quotes, backslashes and control characters escaped.
-void AppendJsonString(QByteArray &out, QByteArrayView utf8);
+template<typename Out>
+void AppendJsonString(Out &out, QByteArrayView utf8)
+{
+    static const char hex[] = "0123456789abcdef";
+    out.append('"');
+    qsizetype plain = 0; // start of the stretch that needs no escape
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto c = uchar(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(utf8.sliced(plain, i - plain));
+        plain = i + 1;
+        const char escaped = c == '"'    ? '"'
+                             : c == '\\' ? '\\'
+                             : c == '\n' ? 'n'
+                             : c == '\r' ? 'r'
+                             : c == '\t' ? 't'
+                                         : 0;
+        out.append('\\');
+        if (escaped) {
+            out.append(escaped);
+        } else {
+            out.append(QByteArrayView("u00", 3));
+            out.append(hex[c >> 4]);
+            out.append(hex[c & 15]);
+        }
+    }
+    out.append(utf8.sliced(plain));
+    out.append('"');
+}
 
 /// The writer for the options' format, writing to path through a temporary
 /// file; the statement is what an Excel workbook keeps on its last sheet.

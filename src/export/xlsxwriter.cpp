@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <sys/resource.h>
 
 namespace Export {
 
@@ -138,6 +139,10 @@ XlsxWriter::XlsxWriter(const QString &path, const Options &options, const QStrin
         return;
     lxw_workbook_options workbookOptions{};
     workbookOptions.constant_memory = LXW_TRUE;
+    // The rows wait in temporary files on the disk of the workbook: when that
+    // disk fills up, writing the workbook itself fails too, and says so.
+    mTemporaryFolder = QFile::encodeName(QFileInfo(mFile.temporaryPath()).absolutePath());
+    workbookOptions.tmpdir = mTemporaryFolder.data();
     workbookOptions.use_zip64 = LXW_TRUE;
     mWorkbook
         = workbook_new_opt(QFile::encodeName(mFile.temporaryPath()).constData(), &workbookOptions);
@@ -292,7 +297,12 @@ bool XlsxWriter::complete()
     const lxw_error closed = workbook_close(mWorkbook);
     mWorkbook = nullptr;
     check(closed);
-    if (!failed() && !WorksheetsComplete(mFile.temporaryPath()))
+    // A file size limit cuts the temporary files short unseen, while the
+    // workbook, being smaller, gets written: then the sheets are read back.
+    rlimit limit{};
+    const bool sizeLimited
+        = getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY;
+    if (!failed() && sizeLimited && !WorksheetsComplete(mFile.temporaryPath()))
         mFile.fail(QStringLiteral("Excelﾌﾞｯｸの一時ファイルを最後まで書き込めませんでした"
                                   "（ディスクの空きかファイルの大きさの上限が足りません）。"));
     mSize = QFileInfo(mFile.temporaryPath()).size();

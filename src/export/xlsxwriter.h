@@ -81,6 +81,7 @@ private:
     qint64 mCutValues = 0;
     qint64 mSize = 0;
     std::string mScratch; // a value with its terminating NUL
+    QByteArray mTemporaryFolder;
 };
 
 } // namespace Export

@@ -183,6 +183,7 @@ private slots:
     void statementStreamsEveryRow_data();
     void statementStreamsEveryRow();
     void lostConnectionLeavesNoFile();
+    void serverCsvAgreesWithRows();
 
 private:
     // The exported files go to a folder of their own, apart from the logs.
@@ -483,6 +484,35 @@ void tst_Export::lostConnectionLeavesNoFile()
     QVERIFY2(outcome.message.contains("接続が切れました"), qPrintable(outcome.message));
     QCOMPARE(mDialogs->questions.size(), 1);
     QCOMPARE(filesIn(folder()), QStringList());
+}
+
+// PostgreSQL writes CSV itself (COPY); its values must read as those that the
+// rows read one by one give (here through JSON, which the server cannot write).
+void tst_Export::serverCsvAgreesWithRows()
+{
+    DB::ConnectDatabase(testPostgresValue("USER"), testPostgresValue("PASSWORD"), "PG");
+    QVERIFY2(!Common::LastError::isSet(), "run the tests through scripts/with-postgres");
+    TestView view;
+    Request request;
+    request.source = Source::Statement;
+    request.statement
+        = "select 1 as i, 'a  '::char(5) as c, E'x,\"y\"\r\nz' as t, '' as e, null::text as n, "
+          "date '2026-01-05' as d, timestamp '2026-01-05 12:34:56.5' as ts, timestamptz "
+          "'2026-01-05 12:34:56+09' as tz, true as b, null::boolean as nb, '\\x00ff'::bytea as "
+          "by, 'Infinity'::float8 as f, 0.1::float8 as g, 123456789012345678901::numeric as num, "
+          "interval '1 day' as iv -- a comment at the end";
+    QJsonArray rows[2];
+    for (const Format format : {Format::Csv, Format::Json}) {
+        request.options = Options::defaults(format);
+        request.options.nullText = "\\N";
+        request.path = path("agree." + FileSuffix(format));
+        const Outcome outcome = WriteExport(view, request);
+        QVERIFY2(outcome.written, qPrintable(outcome.message));
+        rows[format == Format::Json] = readWithPython(FileSuffix(format), request.path, "\\N");
+    }
+    QCOMPARE(rows[0].size(), 2);
+    QCOMPARE(rows[0].at(1), rows[1].at(0));
+    QCOMPARE(rows[0].at(1).toArray().at(1), QJsonValue("a"));
 }
 
 QTEST_MAIN(tst_Export)
