@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace Engine {
 
@@ -137,36 +138,124 @@ bool SendPostgresText(RowSink &sink, const PGresult *result, int column, bool ke
 }
 
 // A column of a query as the result list shows it, in SQL for COPY to write
-// (see sendRow and SlashedDate): dates with slashes, booleans and special reals
-// in words, bytes in hexadecimal after 0x, texts without their trailing blanks
-// unless kept.
-QString ListedColumn(const QString &column, Oid type, bool keepTrailingBlanks)
+// (see sendRow): booleans in words, bytes in hexadecimal after 0x. Dates,
+// special reals and trailing blanks are the reader's (ColumnFix).
+QString ListedColumn(const QString &column, Oid type)
 {
     switch (type) {
-    case Date:
-    case Timestamp:
-    case TimestampTz:
-        return QStringLiteral(
-                   R"(regexp_replace(%1::text, E'^(\\d{4,})-(\\d\\d)-(\\d\\d)', E'\\1/\\2/\\3'))")
-            .arg(column);
     case 16: // boolean
         return QStringLiteral("CASE %1 WHEN true THEN 'true' WHEN false THEN 'false' END")
             .arg(column);
     case 17: // bytea
         return QStringLiteral("'0x' || upper(encode(%1, 'hex'))").arg(column);
+    default:
+        return column;
+    }
+}
+
+// What the reader of COPY's rows changes in a column so that its values read
+// as the result list shows them: done here rather than by the server, where
+// the same change costs more than writing the row.
+enum class ColumnFix : char {
+    None,
+    Date, ///< dates with slashes, as SlashedDate makes them
+    Trim, ///< texts without their trailing blanks
+    Real  ///< Infinity, -Infinity and NaN as Qt writes them
+};
+
+// One value of a COPY row, changed as its column needs. A NULL (the NULL text
+// unquoted) stays; a text that trimming leaves empty, or equal to the NULL
+// text, is enclosed, so that it stays a text.
+void AppendListed(QByteArray &out, QByteArrayView field, ColumnFix fix, const CsvFormat &format)
+{
+    const bool quoted = field.size() >= 2 && field.front() == format.quote;
+    if (fix == ColumnFix::None || (!quoted && field == format.nullText.toUtf8())) {
+        out.append(field);
+        return;
+    }
+    QByteArrayView value = quoted ? field.sliced(1, field.size() - 2) : field;
+    char buffer[64];
+    switch (fix) {
+    case ColumnFix::Date:
+        value = SlashedDate(value, buffer);
+        break;
+    case ColumnFix::Real:
+        if (value == "Infinity")
+            value = "inf";
+        else if (value == "-Infinity")
+            value = "-inf";
+        else if (value == "NaN")
+            value = "nan";
+        break;
+    case ColumnFix::Trim:
+        while (!value.isEmpty() && value.back() == ' ')
+            value.chop(1);
+        break;
+    case ColumnFix::None:
+        break;
+    }
+    const bool enclose = quoted
+                         || (fix == ColumnFix::Trim && value.size() < field.size()
+                             && (value.isEmpty() || value == format.nullText.toUtf8()));
+    if (enclose)
+        out.append(format.quote);
+    out.append(value);
+    if (enclose)
+        out.append(format.quote);
+}
+
+// A row as COPY wrote it, each value changed as its column needs, into out.
+QByteArrayView ListedRow(QByteArrayView line,
+                         const std::vector<ColumnFix> &fixes,
+                         const CsvFormat &format,
+                         QByteArray &out)
+{
+    out.resize(0);
+    qsizetype i = 0;
+    for (size_t column = 0; column < fixes.size() && i <= line.size(); ++column) {
+        const qsizetype start = i;
+        if (i < line.size() && line[i] == format.quote) {
+            for (++i; i < line.size(); ++i) {
+                if (line[i] == format.quote
+                    && (i + 1 >= line.size() || line[i + 1] != format.quote))
+                    break;
+                if (line[i] == format.quote)
+                    ++i; // a doubled quote
+            }
+            ++i; // past the closing quote
+        } else {
+            while (i < line.size() && line[i] != format.delimiter && line[i] != '\n')
+                ++i;
+        }
+        if (column > 0)
+            out.append(format.delimiter);
+        AppendListed(out, line.sliced(start, qMin(i, line.size()) - start), fixes[column], format);
+        if (i < line.size() && line[i] == format.delimiter)
+            ++i;
+    }
+    if (i < line.size())
+        out.append(line.sliced(i)); // the line end
+    return out;
+}
+
+ColumnFix ColumnFixOf(Oid type, bool keepTrailingBlanks)
+{
+    switch (type) {
+    case Date:
+    case Timestamp:
+    case TimestampTz:
+        return ColumnFix::Date;
     case 700: // real
     case 701: // double precision
-        return QStringLiteral("CASE WHEN %1 = 'Infinity' THEN 'inf' WHEN %1 = '-Infinity' THEN "
-                              "'-inf' WHEN %1 = 'NaN' THEN 'nan' ELSE %1::text END")
-            .arg(column);
+        return ColumnFix::Real;
     case Char:
     case Name:
     case Text:
     case BpChar:
     case VarChar:
-        return keepTrailingBlanks ? column : QStringLiteral("rtrim(%1::text, ' ')").arg(column);
+        return keepTrailingBlanks ? ColumnFix::None : ColumnFix::Trim;
     default:
-        return column;
+        return ColumnFix::None;
     }
 }
 
@@ -318,11 +407,13 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
     }
     const int columns = PQnfields(described.get());
     QStringList names, aliases, listed;
+    std::vector<ColumnFix> fixes;
     for (int i = 0; i < columns; ++i) {
+        const Oid type = PQftype(described.get(), i);
         names.append(QString::fromUtf8(PQfname(described.get(), i)));
         aliases.append(QStringLiteral("c%1").arg(i + 1));
-        listed.append(
-            ListedColumn(aliases.last(), PQftype(described.get(), i), format.keepTrailingBlanks));
+        listed.append(ListedColumn(aliases.last(), type));
+        fixes.push_back(ColumnFixOf(type, format.keepTrailingBlanks));
     }
     described.reset();
     if (columns == 0) {
@@ -347,8 +438,12 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
     qint64 rows = 0;
     char *line = nullptr;
     int length = 0;
+    const bool changes = std::any_of(fixes.begin(), fixes.end(),
+                                     [](ColumnFix fix) { return fix != ColumnFix::None; });
+    QByteArray listedRow;
     while ((length = PQgetCopyData(mConnection, &line, 0)) > 0) {
-        sink.csvRow(QByteArrayView(line, length));
+        const QByteArrayView row(line, length);
+        sink.csvRow(changes ? ListedRow(row, fixes, format, listedRow) : row);
         PQfreemem(line);
         ++rows;
     }

@@ -500,7 +500,8 @@ void tst_Export::serverCsvAgreesWithRows()
           "date '2026-01-05' as d, timestamp '2026-01-05 12:34:56.5' as ts, timestamptz "
           "'2026-01-05 12:34:56+09' as tz, true as b, null::boolean as nb, '\\x00ff'::bytea as "
           "by, 'Infinity'::float8 as f, 0.1::float8 as g, 123456789012345678901::numeric as num, "
-          "interval '1 day' as iv -- a comment at the end";
+          "interval '1 day' as iv, '   '::varchar as sp, 'NaN'::float8 as nan, "
+          "date '0044-03-15 BC' as bc -- a comment at the end";
     QJsonArray rows[2];
     for (const Format format : {Format::Csv, Format::Json}) {
         request.options = Options::defaults(format);
