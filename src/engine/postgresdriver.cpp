@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace Engine {
@@ -163,16 +164,31 @@ enum class ColumnFix : char {
     Real  ///< Infinity, -Infinity and NaN as Qt writes them
 };
 
-// One value of a COPY row, changed as its column needs. A NULL (the NULL text
-// unquoted) stays; a text that trimming leaves empty, or equal to the NULL
-// text, is enclosed, so that it stays a text.
-void AppendListed(QByteArray &out, QByteArrayView field, ColumnFix fix, const CsvFormat &format)
+// How COPY writes the rows: the CSV format, with the NULL text in UTF-8.
+struct CopyFormat
+{
+    char delimiter;
+    char quote;
+    QByteArray null;
+};
+
+// Appends bytes at out, which has room for them.
+char *Put(char *out, QByteArrayView bytes)
+{
+    if (!bytes.isEmpty())
+        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+    return out + bytes.size();
+}
+
+// One value of a COPY row, changed as its column needs, at out; returns the end.
+// A NULL (the NULL text unquoted) stays; a text that trimming leaves empty, or
+// equal to the NULL text, is enclosed, so that it stays a text. The value
+// grows by two bytes at most.
+char *PutListed(char *out, QByteArrayView field, ColumnFix fix, const CopyFormat &format)
 {
     const bool quoted = field.size() >= 2 && field.front() == format.quote;
-    if (fix == ColumnFix::None || (!quoted && field == format.nullText.toUtf8())) {
-        out.append(field);
-        return;
-    }
+    if (fix == ColumnFix::None || (!quoted && field == format.null))
+        return Put(out, field);
     QByteArrayView value = quoted ? field.sliced(1, field.size() - 2) : field;
     char buffer[64];
     switch (fix) {
@@ -196,21 +212,23 @@ void AppendListed(QByteArray &out, QByteArrayView field, ColumnFix fix, const Cs
     }
     const bool enclose = quoted
                          || (fix == ColumnFix::Trim && value.size() < field.size()
-                             && (value.isEmpty() || value == format.nullText.toUtf8()));
+                             && (value.isEmpty() || value == format.null));
     if (enclose)
-        out.append(format.quote);
-    out.append(value);
+        *out++ = format.quote;
+    out = Put(out, value);
     if (enclose)
-        out.append(format.quote);
+        *out++ = format.quote;
+    return out;
 }
 
-// A row as COPY wrote it, each value changed as its column needs, into out.
+// A row as COPY wrote it, each value changed as its column needs, in out.
 QByteArrayView ListedRow(QByteArrayView line,
                          const std::vector<ColumnFix> &fixes,
-                         const CsvFormat &format,
+                         const CopyFormat &format,
                          QByteArray &out)
 {
-    out.resize(0);
+    out.resize(line.size() + 2 * qsizetype(fixes.size()));
+    char *to = out.data();
     qsizetype i = 0;
     for (size_t column = 0; column < fixes.size() && i <= line.size(); ++column) {
         const qsizetype start = i;
@@ -224,18 +242,21 @@ QByteArrayView ListedRow(QByteArrayView line,
             }
             ++i; // past the closing quote
         } else {
-            while (i < line.size() && line[i] != format.delimiter && line[i] != '\n')
-                ++i;
+            const char *end = static_cast<const char *>(
+                std::memchr(line.data() + i, format.delimiter, size_t(line.size() - i)));
+            i = end ? end - line.data() : line.size();
+            if (i == line.size() && line.endsWith('\n'))
+                --i;
         }
         if (column > 0)
-            out.append(format.delimiter);
-        AppendListed(out, line.sliced(start, qMin(i, line.size()) - start), fixes[column], format);
+            *to++ = format.delimiter;
+        to = PutListed(to, line.sliced(start, qMin(i, line.size()) - start), fixes[column], format);
         if (i < line.size() && line[i] == format.delimiter)
             ++i;
     }
     if (i < line.size())
-        out.append(line.sliced(i)); // the line end
-    return out;
+        to = Put(to, line.sliced(i)); // the line end
+    return QByteArrayView(out.constData(), to - out.constData());
 }
 
 ColumnFix ColumnFixOf(Oid type, bool keepTrailingBlanks)
@@ -441,9 +462,10 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
     const bool changes = std::any_of(fixes.begin(), fixes.end(),
                                      [](ColumnFix fix) { return fix != ColumnFix::None; });
     QByteArray listedRow;
+    const CopyFormat copyFormat{format.delimiter, format.quote, format.nullText.toUtf8()};
     while ((length = PQgetCopyData(mConnection, &line, 0)) > 0) {
         const QByteArrayView row(line, length);
-        sink.csvRow(changes ? ListedRow(row, fixes, format, listedRow) : row);
+        sink.csvRow(changes ? ListedRow(row, fixes, copyFormat, listedRow) : row);
         PQfreemem(line);
         ++rows;
     }
