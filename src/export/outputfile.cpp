@@ -4,11 +4,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Export {
@@ -51,19 +51,23 @@ OutputFile::OutputFile(const QString &path, Encoding encoding)
 {
     // A hidden name beside the chosen one: the rename at the end stays within
     // one file system, and a name left by a crash is plainly not the result.
+    // Made with the permissions a new file gets (the umask applies).
     const QFileInfo target(path);
-    QByteArray pattern = QFile::encodeName(
-        target.absoluteDir().filePath(QStringLiteral(".%1.part-XXXXXX").arg(target.fileName())));
-    mFd = mkstemp(pattern.data());
+    for (int attempt = 0; attempt < 100 && mFd < 0; ++attempt) {
+        mTemporaryPath = target.absoluteDir().filePath(
+            QStringLiteral(".%1.part-%2")
+                .arg(target.fileName())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        mFd = ::open(QFile::encodeName(mTemporaryPath).constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (mFd < 0 && errno != EEXIST)
+            break;
+    }
     if (mFd < 0) {
         failWithErrno(errno);
+        mTemporaryPath.clear();
         return;
     }
-    mTemporaryPath = QFile::decodeName(pattern);
-    // The new file gets the permissions a file made anew gets (mkstemp's are 0600).
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(mFd, 0666 & ~mask);
     if (encoding == Encoding::ShiftJis) {
         mIconv = iconv_open("CP932", "UTF-8");
         if (mIconv == iconv_t(-1))
