@@ -9,15 +9,22 @@
 #include "export/textwriters.h"
 #include "oracle/db.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <optional>
@@ -184,6 +191,7 @@ private slots:
     void statementStreamsEveryRow();
     void lostConnectionLeavesNoFile();
     void serverCsvAgreesWithRows();
+    void menuCommandWritesTheListedRows();
 
 private:
     // The exported files go to a folder of their own, apart from the logs.
@@ -514,6 +522,33 @@ void tst_Export::serverCsvAgreesWithRows()
     QCOMPARE(rows[0].size(), 2);
     QCOMPARE(rows[0].at(1), rows[1].at(0));
     QCOMPARE(rows[0].at(1).toArray().at(1), QJsonValue("a"));
+}
+
+// The command as the user meets it: the dialog (JSON Lines chosen), the file
+// chooser (a name without its suffix), the status bar.
+void tst_Export::menuCommandWritesTheListedRows()
+{
+    const Watchdog watchdog(60, "the export dialog");
+    TestView view;
+    fillModel(view.model, {{"a", QString("1")}, {"b", std::nullopt}});
+    mDialogs->chosenFile = path("result");
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<frmExport *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QVERIFY(dialog->optListed->isChecked());
+        QVERIFY(!dialog->optStatement->isEnabled()); // no connection
+        dialog->cboFormat->setCurrentIndex(int(Format::JsonLines));
+        QVERIFY(!dialog->txtSeparator->isEnabled());
+        // Every box takes its name from its label.
+        for (const QLabel *label : dialog->findChildren<QLabel *>())
+            QVERIFY2(label->buddy(), qPrintable(label->text()));
+        dialog->accept();
+    });
+    RunExport(view, "select 1");
+    QVERIFY2(view.status.startsWith("2件を書き出しました"), qPrintable(view.status));
+    QVERIFY2(view.status.endsWith("result.jsonl"), qPrintable(view.status));
+    QCOMPARE(readWithPython("jsonl", path("result.jsonl")),
+             QJsonArray({QJsonArray{"a", "1"}, QJsonArray{"b", QJsonValue::Null}}));
 }
 
 QTEST_MAIN(tst_Export)
