@@ -418,7 +418,11 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
 {
     if (!mConnection)
         return std::nullopt;
-    const QByteArray query = sql.toUtf8();
+    // A query that ends with a semicolon runs alone, but not inside COPY.
+    QString statement = sql.trimmed();
+    while (statement.endsWith(QLatin1Char(';')))
+        statement = statement.chopped(1).trimmed();
+    const QByteArray query = statement.toUtf8();
     Result described(PQprepare(mConnection, "", query.constData(), 0, nullptr));
     if (PQresultStatus(described.get()) == PGRES_COMMAND_OK)
         described.reset(PQdescribePrepared(mConnection, ""));
@@ -446,7 +450,7 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
     const QString copy
         = QStringLiteral("COPY (SELECT %1 FROM (\n%2\n) AS korvane_rows(%3)) TO STDOUT WITH "
                          "(FORMAT csv, DELIMITER %4, QUOTE %5, NULL %6, ENCODING 'UTF8')")
-              .arg(listed.join(QStringLiteral(", ")), sql, aliases.join(QStringLiteral(", ")),
+              .arg(listed.join(QStringLiteral(", ")), statement, aliases.join(QStringLiteral(", ")),
                    Literal(QString(QLatin1Char(format.delimiter))),
                    Literal(QString(QLatin1Char(format.quote))), Literal(format.nullText));
     Result started(PQexec(mConnection, copy.toUtf8().constData()));

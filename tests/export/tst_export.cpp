@@ -509,7 +509,7 @@ void tst_Export::serverCsvAgreesWithRows()
           "'2026-01-05 12:34:56+09' as tz, true as b, null::boolean as nb, '\\x00ff'::bytea as "
           "by, 'Infinity'::float8 as f, 0.1::float8 as g, 123456789012345678901::numeric as num, "
           "interval '1 day' as iv, '   '::varchar as sp, 'NaN'::float8 as nan, "
-          "date '0044-03-15 BC' as bc -- a comment at the end";
+          "date '0044-03-15 BC' as bc -- a comment at the end\n;";
     QJsonArray rows[2];
     for (const Format format : {Format::Csv, Format::Json}) {
         request.options = Options::defaults(format);
