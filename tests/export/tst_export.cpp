@@ -7,6 +7,7 @@
 #include "exec/resultmodel.h"
 #include "export/exportrun.h"
 #include "export/textwriters.h"
+#include "export/xlsxwriter.h"
 #include "oracle/db.h"
 
 #include <QApplication>
@@ -184,6 +185,10 @@ private slots:
     void readBack();
     void csvBytes_data();
     void csvBytes();
+    void workbookCells_data();
+    void workbookCells();
+    void quotedNames_data();
+    void quotedNames();
     void shiftJisAsksAboutUnencodable();
     void failureLeavesNoFile_data();
     void failureLeavesNoFile();
@@ -355,6 +360,77 @@ void tst_Export::csvBytes()
     QFile file(request.path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), expected);
+}
+
+void tst_Export::workbookCells_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<double>("number");
+
+    const int text = SheetValue::String;
+    QTest::newRow("integer") << "-42" << int(SheetValue::Number) << -42.0;
+    QTest::newRow("zero") << "0" << int(SheetValue::Number) << 0.0;
+    QTest::newRow("fraction") << "0.000123" << int(SheetValue::Number) << 0.000123;
+    QTest::newRow("15 digits") << "123456789012345" << int(SheetValue::Number) << 123456789012345.0;
+    QTest::newRow("16 digits") << "1234567890123456" << text << 0.0;
+    QTest::newRow("15 digits after zeros")
+        << "0.000123456789012345" << int(SheetValue::Number) << 0.000123456789012345;
+    QTest::newRow("leading zero") << "0123" << text << 0.0;
+    QTest::newRow("exponent") << "1.5e3" << int(SheetValue::Number) << 1500.0;
+    QTest::newRow("too large") << "1e400" << text << 0.0;
+    QTest::newRow("plus sign") << "+1" << text << 0.0;
+    QTest::newRow("date") << "2024/02/29" << int(SheetValue::Date) << 0.0;
+    QTest::newRow("no such day") << "2023/02/29" << text << 0.0;
+    QTest::newRow("before 1900") << "1899/12/31" << text << 0.0;
+    QTest::newRow("mixed marks") << "2024/02-01" << text << 0.0;
+    QTest::newRow("date and time") << "2024-02-01 23:59:59" << int(SheetValue::DateTime) << 0.0;
+    QTest::newRow("time zone") << "2024/02/01 10:00:00+09" << text << 0.0;
+    QTest::newRow("time") << "08:30" << int(SheetValue::Time) << 0.0;
+    QTest::newRow("no such time") << "24:00:00" << text << 0.0;
+    QTest::newRow("binary") << "0x00FF" << text << 0.0;
+}
+
+void tst_Export::workbookCells()
+{
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(double, number);
+    const SheetValue value = ClassifyText(text.toUtf8());
+    QCOMPARE(int(value.kind), kind);
+    if (kind == SheetValue::Number)
+        QCOMPARE(value.number, number);
+}
+
+void tst_Export::quotedNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("quoted");
+
+    QTest::newRow("plain") << "t"
+                           << "QPSQL"
+                           << "\"t\"";
+    QTest::newRow("schema") << "public.受注 明細"
+                            << "QPSQL"
+                            << "\"public\".\"受注 明細\"";
+    QTest::newRow("already quoted") << "\"A.b\".c"
+                                    << "QSQLITE"
+                                    << "\"A.b\".\"c\"";
+    QTest::newRow("quote inside") << "a\"b"
+                                  << "QODBC"
+                                  << "\"a\"\"b\"";
+    QTest::newRow("mysql") << "db.t`x"
+                           << "QMYSQL"
+                           << "`db`.`t``x`";
+}
+
+void tst_Export::quotedNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, driver);
+    QFETCH(QString, quoted);
+    QCOMPARE(QuoteTableName(name, driver), quoted);
 }
 
 void tst_Export::shiftJisAsksAboutUnencodable()
