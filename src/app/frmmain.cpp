@@ -22,6 +22,7 @@
 #include "convert/frmvb.h"
 #include "exec/executesql.h"
 #include "exec/resultmodel.h"
+#include "export/exportrun.h"
 #include "files/loadtextfile.h"
 #include "files/textfiles.h"
 #include "oracle/db.h"
@@ -332,6 +333,8 @@ void frmMain::connectEvents()
         SQLEdit::ToggleCodeWindow(ui, i);
     });
     connect(ui.mnuHistory, &QAction::triggered, this, [this] { mHistory->showWindow(); });
+    connect(ui.mnuExport, &QAction::triggered, this,
+            [this] { RunGuarded(this, [this] { Export::RunExport(*this, mListedStatement); }); });
     for (int index = 1; index <= MainControls::ToolbarButtonCount; ++index) {
         if (!ui.buttons[index]->isSeparator())
             connect(ui.buttons[index], &QAction::triggered, this, [this, index] {
@@ -565,6 +568,8 @@ void frmMain::statementEnded(const SQLEdit::StatementOutcome &outcome)
 {
     mHistory->statementEnded(outcome);
     mJournal->statementEnded(mRunningStatement, outcome.rows >= 0);
+    if (outcome.rows >= 0)
+        mListedStatement = mRunningStatement;
     mRunningStatement.clear();
 }
 

@@ -110,6 +110,7 @@ private:
     std::unique_ptr<EditorJournal> mJournal;
     std::unique_ptr<EditorCompletion> mCompletion;
     QString mRunningStatement;
+    QString mListedStatement; // the statement whose rows the result list shows
     SplitterDrag *mSplitter = nullptr;
     bool mRunning = false; // a statement runs: commands disabled, Esc stops it
     bool mEditorMouseDown = false;

@@ -148,6 +148,12 @@ void MainControls::createMenus()
     addMenuItems(mnu_help, "mnu_h", mnu_h, helpItems);
     mnu_v[0]->setCheckable(true); // checked while the code window is shown
 
+    // Beside the other command that writes a file; the numbered items keep
+    // their indexes.
+    mnuExport = new QAction(QStringLiteral("ｴｸｽﾎﾟｰﾄ..."), mnu_file);
+    mnuExport->setObjectName(QStringLiteral("mnuExport"));
+    mnu_file->insertAction(mnu_f[2], mnuExport);
+
     mnuHistory = mnu_view->addAction(QStringLiteral("履歴(&H)..."));
     mnuHistory->setObjectName(QStringLiteral("mnuHistory"));
     mnuHistory->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+H")));

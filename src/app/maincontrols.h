@@ -64,6 +64,7 @@ struct MainControls
     std::array<QAction *, 2> mnu_s{};
     std::array<QAction *, 2> mnu_h{};
     QAction *mnuHistory = nullptr; // 表示 menu: the statement history window
+    QAction *mnuExport = nullptr;  // ﾌｧｲﾙ menu, after SQLを保存: results to a file
     std::array<QAction *, ToolbarButtonCount + 1> buttons{}; // [0] unused
 
     /// The rows and columns the result list shows.

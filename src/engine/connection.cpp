@@ -110,6 +110,15 @@ qsizetype Connection::readRows(quint64 ticket,
     return rows;
 }
 
+std::optional<qint64>
+Connection::copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink)
+{
+    std::optional<qint64> rows;
+    mThread->runStatement([&] { rows = mCore->copyCsv(sql, format, sink); }, statement(true),
+                          [this] { mCore->cancel(); });
+    return rows;
+}
+
 void Connection::closeQuery(quint64 ticket)
 {
     mThread->run([&] { mCore->closeQuery(ticket); });

@@ -9,10 +9,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Engine {
 
+class CsvSink;
 class RowSink;
+struct CsvFormat;
 
 /// One open database connection, used from the program's thread while it lives
 /// on a thread of its own (see SqlThread): every call runs there and is waited
@@ -51,6 +54,7 @@ public:
                        bool keepTrailingBlanks,
                        bool *cancelled,
                        const std::function<void()> &meanwhile = {});
+    std::optional<qint64> copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink);
     void closeQuery(quint64 ticket);
     void stopQuery();
 

@@ -433,6 +433,35 @@ qsizetype ConnectionCore::readRows(
     return rows;
 }
 
+std::optional<qint64>
+ConnectionCore::copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink)
+{
+    checkNotLost();
+    stopQuery();
+    Running running(*this, nullptr, Running::OwnStepFirst);
+    const bool savepoint = usesSavepoints();
+    if (savepoint)
+        setSavepoint();
+    if (!running.userStatementStarts()) {
+        if (savepoint)
+            releaseSavepoint(true);
+        raiseCancelled();
+    }
+    QSqlError error;
+    const std::optional<qint64> rows = mDriver->copyCsv(sql, format, sink, &error);
+    endCancellableStep();
+    const bool failed = error.type() != QSqlError::NoError;
+    if (savepoint && !mDriver->connectionLost())
+        releaseSavepoint(failed);
+    if (failed) {
+        if (mCancelRequested && !mDriver->connectionLost())
+            raiseCancelled();
+        raise(error);
+    }
+    settleTransactionState(TransactionControl::None);
+    return rows;
+}
+
 // Reads one row ahead of the caller, so that the query is over, and the server
 // free, as soon as its last row has been handed out.
 void ConnectionCore::readAhead()

@@ -17,8 +17,10 @@
 
 namespace Engine {
 
+class CsvSink;
 class NativeDriver;
 class RowSink;
+struct CsvFormat;
 
 /// One open database connection under the component objects: statements,
 /// transactions and the one streaming query, with the care each driver needs.
@@ -93,6 +95,11 @@ public:
     /// *cancelled is set and the query is over). Raises like fetchRow.
     qsizetype readRows(
         quint64 ticket, RowSink &sink, qsizetype maxRows, bool keepTrailingBlanks, bool *cancelled);
+    /// Runs a query whose rows the server writes as CSV itself (see
+    /// NativeDriver::copyCsv), under a savepoint inside a transaction, like any
+    /// statement. The number of rows; std::nullopt where the driver has no such
+    /// way. Raises like openQuery, and ErrCancelled when cancelled.
+    std::optional<qint64> copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink);
     /// Ends the query with that ticket, if it still runs.
     void closeQuery(quint64 ticket);
     /// Ends whatever query still runs; its dynaset can then read no further.

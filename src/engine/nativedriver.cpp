@@ -75,6 +75,12 @@ std::optional<bool> NativeDriver::transactionWrote(const QSqlDatabase &db) const
     return std::nullopt;
 }
 
+std::optional<qint64>
+NativeDriver::copyCsv(const QString &, const CsvFormat &, CsvSink &, QSqlError *)
+{
+    return std::nullopt;
+}
+
 std::optional<qsizetype>
 NativeDriver::readRows(QSqlQuery &, int, RowSink &, qsizetype, bool, bool *, QSqlError *)
 {

@@ -12,7 +12,9 @@
 
 namespace Engine {
 
+class CsvSink;
 class RowSink;
+struct CsvFormat;
 
 /// What a connection needs of its database driver beyond Qt SQL: the login in the
 /// form the driver takes, a cancel that reaches the server, what the server can
@@ -91,6 +93,14 @@ public:
     virtual std::optional<bool> transactionWrote(const QSqlDatabase &db) const;
 
     // Rows.
+
+    /// Runs the query so that the server writes its rows as CSV itself, each
+    /// value as the result list would show it, and hands them to the sink.
+    /// Returns the number of rows; std::nullopt where the driver has no such
+    /// way (then nothing ran). A failure is put in *error. A cancel reaches it
+    /// through cancel().
+    virtual std::optional<qint64>
+    copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink, QSqlError *error);
 
     /// Hands up to maxRows next rows of a forward-only query to the sink straight
     /// from the driver's own statement, and returns how many. At the end of the

@@ -8,6 +8,8 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace Engine {
 
@@ -136,6 +138,172 @@ bool SendPostgresText(RowSink &sink, const PGresult *result, int column, bool ke
     }
 }
 
+// A column of a query as the result list shows it, in SQL for COPY to write
+// (see sendRow): booleans in words, bytes in hexadecimal after 0x. Dates,
+// special reals and trailing blanks are the reader's (ColumnFix).
+QString ListedColumn(const QString &column, Oid type)
+{
+    switch (type) {
+    case 16: // boolean
+        return QStringLiteral("CASE %1 WHEN true THEN 'true' WHEN false THEN 'false' END")
+            .arg(column);
+    case 17: // bytea
+        return QStringLiteral("'0x' || upper(encode(%1, 'hex'))").arg(column);
+    default:
+        return column;
+    }
+}
+
+// What the reader of COPY's rows changes in a column so that its values read
+// as the result list shows them: done here rather than by the server, where
+// the same change costs more than writing the row.
+enum class ColumnFix : char {
+    None,
+    Date, ///< dates with slashes, as SlashedDate makes them
+    Trim, ///< texts without their trailing blanks
+    Real  ///< Infinity, -Infinity and NaN as Qt writes them
+};
+
+// How COPY writes the rows: the CSV format, with the NULL text in UTF-8.
+struct CopyFormat
+{
+    char delimiter;
+    char quote;
+    QByteArray null;
+};
+
+// Appends bytes at out, which has room for them.
+char *Put(char *out, QByteArrayView bytes)
+{
+    if (!bytes.isEmpty())
+        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+    return out + bytes.size();
+}
+
+// One value of a COPY row, changed as its column needs, at out; returns the end.
+// A NULL (the NULL text unquoted) stays; a text that trimming leaves empty, or
+// equal to the NULL text, is enclosed, so that it stays a text. The value
+// grows by two bytes at most.
+char *PutListed(char *out, QByteArrayView field, ColumnFix fix, const CopyFormat &format)
+{
+    const bool quoted = field.size() >= 2 && field.front() == format.quote;
+    if (fix == ColumnFix::None || (!quoted && field == format.null))
+        return Put(out, field);
+    QByteArrayView value = quoted ? field.sliced(1, field.size() - 2) : field;
+    char buffer[64];
+    switch (fix) {
+    case ColumnFix::Date:
+        value = SlashedDate(value, buffer);
+        break;
+    case ColumnFix::Real:
+        if (value == "Infinity")
+            value = "inf";
+        else if (value == "-Infinity")
+            value = "-inf";
+        else if (value == "NaN")
+            value = "nan";
+        break;
+    case ColumnFix::Trim:
+        while (!value.isEmpty() && value.back() == ' ')
+            value.chop(1);
+        break;
+    case ColumnFix::None:
+        break;
+    }
+    const bool enclose = quoted
+                         || (fix == ColumnFix::Trim && value.size() < field.size()
+                             && (value.isEmpty() || value == format.null));
+    if (enclose)
+        *out++ = format.quote;
+    out = Put(out, value);
+    if (enclose)
+        *out++ = format.quote;
+    return out;
+}
+
+// A row as COPY wrote it, each value changed as its column needs, in out.
+QByteArrayView ListedRow(QByteArrayView line,
+                         const std::vector<ColumnFix> &fixes,
+                         const CopyFormat &format,
+                         QByteArray &out)
+{
+    out.resize(line.size() + 2 * qsizetype(fixes.size()));
+    char *to = out.data();
+    qsizetype i = 0;
+    for (size_t column = 0; column < fixes.size() && i <= line.size(); ++column) {
+        const qsizetype start = i;
+        if (i < line.size() && line[i] == format.quote) {
+            for (++i; i < line.size(); ++i) {
+                if (line[i] == format.quote
+                    && (i + 1 >= line.size() || line[i + 1] != format.quote))
+                    break;
+                if (line[i] == format.quote)
+                    ++i; // a doubled quote
+            }
+            ++i; // past the closing quote
+        } else {
+            const char *end = static_cast<const char *>(
+                std::memchr(line.data() + i, format.delimiter, size_t(line.size() - i)));
+            i = end ? end - line.data() : line.size();
+            if (i == line.size() && line.endsWith('\n'))
+                --i;
+        }
+        if (column > 0)
+            *to++ = format.delimiter;
+        to = PutListed(to, line.sliced(start, qMin(i, line.size()) - start), fixes[column], format);
+        if (i < line.size() && line[i] == format.delimiter)
+            ++i;
+    }
+    if (i < line.size())
+        to = Put(to, line.sliced(i)); // the line end
+    return QByteArrayView(out.constData(), to - out.constData());
+}
+
+ColumnFix ColumnFixOf(Oid type, bool keepTrailingBlanks)
+{
+    switch (type) {
+    case Date:
+    case Timestamp:
+    case TimestampTz:
+        return ColumnFix::Date;
+    case 700: // real
+    case 701: // double precision
+        return ColumnFix::Real;
+    case Char:
+    case Name:
+    case Text:
+    case BpChar:
+    case VarChar:
+        return keepTrailingBlanks ? ColumnFix::None : ColumnFix::Trim;
+    default:
+        return ColumnFix::None;
+    }
+}
+
+// A text as a PostgreSQL string literal.
+QString Literal(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''"))
+           + QLatin1Char('\'');
+}
+
+// The error of a libpq result (or of the connection), as QPSQL would make it.
+QSqlError ResultError(PGconn *connection, const PGresult *result)
+{
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    return QSqlError(
+        QStringLiteral("CSVを出力できません。"),
+        QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection))
+            .trimmed(),
+        QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+}
+
+struct ResultDeleter
+{
+    void operator()(PGresult *result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
 struct CancelDeleter
 {
     void operator()(PGcancel *cancel) const { PQfreeCancel(cancel); }
@@ -222,6 +390,9 @@ public:
                 SendValue(sink, query.value(i), keepTrailingBlanks);
     }
 
+    std::optional<qint64>
+    copyCsv(const QString &sql, const CsvFormat &format, CsvSink &sink, QSqlError *error) override;
+
 private:
     // libpq sends the request over a connection of its own; the cancel object is
     // only read, so this may run on any thread.
@@ -236,6 +407,81 @@ private:
     PGconn *mConnection = nullptr; // QPSQL's, open as long as this driver is used
     std::unique_ptr<PGcancel, CancelDeleter> mCancel;
 };
+
+// The query is described first (prepared, not run), for its column names and
+// types; then COPY writes the rows of a query around it that gives each column
+// its listed form, and they are handed on as they arrive.
+std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
+                                              const CsvFormat &format,
+                                              CsvSink &sink,
+                                              QSqlError *error)
+{
+    if (!mConnection)
+        return std::nullopt;
+    // A query that ends with a semicolon runs alone, but not inside COPY.
+    QString statement = sql.trimmed();
+    while (statement.endsWith(QLatin1Char(';')))
+        statement = statement.chopped(1).trimmed();
+    const QByteArray query = statement.toUtf8();
+    Result described(PQprepare(mConnection, "", query.constData(), 0, nullptr));
+    if (PQresultStatus(described.get()) == PGRES_COMMAND_OK)
+        described.reset(PQdescribePrepared(mConnection, ""));
+    if (PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+        *error = ResultError(mConnection, described.get());
+        return 0;
+    }
+    const int columns = PQnfields(described.get());
+    QStringList names, aliases, listed;
+    std::vector<ColumnFix> fixes;
+    for (int i = 0; i < columns; ++i) {
+        const Oid type = PQftype(described.get(), i);
+        names.append(QString::fromUtf8(PQfname(described.get(), i)));
+        aliases.append(QStringLiteral("c%1").arg(i + 1));
+        listed.append(ListedColumn(aliases.last(), type));
+        fixes.push_back(ColumnFixOf(type, format.keepTrailingBlanks));
+    }
+    described.reset();
+    if (columns == 0) {
+        *error = QSqlError(QStringLiteral("CSVを出力できません。"),
+                           QStringLiteral("行を返さないSQLです。"), QSqlError::StatementError);
+        return 0;
+    }
+    // The query on lines of its own, so that a comment at its end ends there.
+    const QString copy
+        = QStringLiteral("COPY (SELECT %1 FROM (\n%2\n) AS korvane_rows(%3)) TO STDOUT WITH "
+                         "(FORMAT csv, DELIMITER %4, QUOTE %5, NULL %6, ENCODING 'UTF8')")
+              .arg(listed.join(QStringLiteral(", ")), statement, aliases.join(QStringLiteral(", ")),
+                   Literal(QString(QLatin1Char(format.delimiter))),
+                   Literal(QString(QLatin1Char(format.quote))), Literal(format.nullText));
+    Result started(PQexec(mConnection, copy.toUtf8().constData()));
+    if (PQresultStatus(started.get()) != PGRES_COPY_OUT) {
+        *error = ResultError(mConnection, started.get());
+        return 0;
+    }
+    started.reset();
+    sink.columns(names);
+    qint64 rows = 0;
+    char *line = nullptr;
+    int length = 0;
+    const bool changes = std::any_of(fixes.begin(), fixes.end(),
+                                     [](ColumnFix fix) { return fix != ColumnFix::None; });
+    QByteArray listedRow;
+    const CopyFormat copyFormat{format.delimiter, format.quote, format.nullText.toUtf8()};
+    while ((length = PQgetCopyData(mConnection, &line, 0)) > 0) {
+        const QByteArrayView row(line, length);
+        sink.csvRow(changes ? ListedRow(row, fixes, copyFormat, listedRow) : row);
+        PQfreemem(line);
+        ++rows;
+    }
+    // The end of the rows, a cancel or a failure: the results say which.
+    while (Result result{PQgetResult(mConnection)}) {
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && error->type() == QSqlError::NoError)
+            *error = ResultError(mConnection, result.get());
+    }
+    if (length == -2 && error->type() == QSqlError::NoError)
+        *error = ResultError(mConnection, nullptr);
+    return rows;
+}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <QVariant>
 
@@ -28,6 +29,30 @@ public:
     virtual void addReal(double value) { addValue(QVariant(value)); }
     /// Any other value, never null and never text.
     virtual void addValue(const QVariant &value) = 0;
+};
+
+/// How a server writes a query's rows as CSV itself: one ASCII character
+/// between values and one around those that need it (doubled inside them), the
+/// text for NULL, and whether texts keep their trailing blanks.
+struct CsvFormat
+{
+    char delimiter = ',';
+    char quote = '"';
+    QString nullText;
+    bool keepTrailingBlanks = false;
+};
+
+/// Receives the rows of a query as CSV lines that the server wrote (through
+/// PostgreSQL's COPY), on the connection's thread, like RowSink. Values are as
+/// the result list shows them.
+class CsvSink
+{
+public:
+    virtual ~CsvSink() = default;
+    /// The column names, before any row.
+    virtual void columns(const QStringList &names) = 0;
+    /// One row in UTF-8, ending with its LF.
+    virtual void csvRow(QByteArrayView line) = 0;
 };
 
 /// Hands a value as the driver gave it to the sink, the trailing blanks of a

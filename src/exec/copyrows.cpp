@@ -148,17 +148,10 @@ CopyRowsText(const RowStore &store, const std::vector<RowRange> &rows, const Cop
             put(value);
             return;
         }
-        // Copied a stretch at a time up to each enclosing character, which is
-        // written twice; most values hold none and are one stretch.
-        const QChar *from = value.begin();
-        for (;;) {
-            const QChar *hit = std::find(from, value.end(), enclosing);
-            put(QStringView(from, hit));
-            if (hit == value.end())
-                break;
-            putDoubled(enclosing);
-            from = hit + 1;
-        }
+        PutDoublingEnclosing(
+            value.begin(), value.end(), enclosing,
+            [&](const QChar *from, const QChar *to) { put(QStringView(from, to)); },
+            [&] { putDoubled(enclosing); });
     };
     const QStringView separator = format.separator;
     const QStringView before = format.before;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <vector>
 
 namespace SQLEdit {
@@ -36,6 +37,24 @@ QStringView CopyCellText(QStringView text, bool isNull);
 /// (2); any other mode keeps it. Blanks are the space and the ideographic
 /// (full-width) space; tabs and line breaks stay.
 QStringView TrimCellText(QStringView text, int mode);
+
+/// Writes a value with each enclosing character in it doubled, as CSV quotes
+/// do ("a""b"): put(from, to) takes each stretch up to the next enclosing
+/// character, putDoubled() writes that character twice. Most values hold none
+/// and are one stretch. Shared by the copy (QChar) and the file export (UTF-8).
+template<typename Char, typename Put, typename PutDoubled>
+void PutDoublingEnclosing(
+    const Char *from, const Char *end, Char enclosing, Put &&put, PutDoubled &&putDoubled)
+{
+    for (;;) {
+        const Char *hit = std::find(from, end, enclosing);
+        put(from, hit);
+        if (hit == end)
+            return;
+        putDoubled();
+        from = hit + 1;
+    }
+}
 
 /// Rows from first to last, both included.
 struct RowRange

@@ -118,6 +118,16 @@ std::shared_ptr<Dynaset> Database::DbCreateDynaset(const QString &sql, qint32 op
     return dynaset;
 }
 
+std::optional<qint64> Database::CopyCsv(const QString &sql,
+                                        qint32 options,
+                                        const Engine::CsvFormat &format,
+                                        Engine::CsvSink &sink)
+{
+    Engine::CsvFormat settled = format;
+    settled.keepTrailingBlanks = options & KeepTrailingBlanks;
+    return mConnection->copyCsv(sql, settled, sink);
+}
+
 qint32 Database::ExecuteSQL(const QString &sql)
 {
     const Engine::ConnectionCore::Outcome outcome = mConnection->execute(sql);

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 /// The database component the program drives: a session made by programmatic
@@ -16,7 +17,9 @@
 /// raises Common::RuntimeError (numbers in engine/errors.h).
 namespace Engine {
 class Connection;
+class CsvSink;
 class RowSink;
+struct CsvFormat;
 } // namespace Engine
 
 namespace Ora {
@@ -82,6 +85,14 @@ public:
     /// Runs any statement: a dynaset on the first row when the statement returned
     /// rows (a WITH query, VALUES, INSERT ... RETURNING), else empty.
     std::shared_ptr<Dynaset> ExecuteReturningRows(const QString &sql, qint32 options);
+
+    /// Runs a query whose rows the server writes as CSV itself, handed to the
+    /// sink on the connection's thread (PostgreSQL's COPY); the number of rows,
+    /// or std::nullopt where the database has no such way.
+    std::optional<qint64> CopyCsv(const QString &sql,
+                                  qint32 options,
+                                  const Engine::CsvFormat &format,
+                                  Engine::CsvSink &sink);
 
 private:
     std::shared_ptr<Engine::Connection> mConnection;

@@ -161,6 +161,13 @@ std::shared_ptr<Ora::Dynaset> ExecuteStatement(const QString &sql, qint32 option
     return dynaset;
 }
 
+std::optional<qint64>
+CopyCsv(const QString &sql, qint32 options, const Engine::CsvFormat &format, Engine::CsvSink &sink)
+{
+    const auto notify = NotifyAtEnd();
+    return CurrentSession().oraCopyCsv(sql, options, format, sink);
+}
+
 void BeginTransaction()
 {
     const auto notify = NotifyAtEnd();

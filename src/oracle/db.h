@@ -82,6 +82,13 @@ std::shared_ptr<Ora::Dynaset> OpenDynaset(const QString &sql, qint32 options);
 /// give empty.
 std::shared_ptr<Ora::Dynaset> ExecuteStatement(const QString &sql, qint32 options = 0);
 
+/// The query's rows written as CSV by the database itself into the sink, on
+/// the connection's thread (PostgreSQL's COPY), each value as the result list
+/// shows it; the number of rows, or std::nullopt where the database has no such
+/// way. A failure is left in the error state.
+std::optional<qint64>
+CopyCsv(const QString &sql, qint32 options, const Engine::CsvFormat &format, Engine::CsvSink &sink);
+
 /// Begins a transaction, unless there is no session.
 void BeginTransaction();
 /// Rolls back when InTransaction is set; otherwise does nothing. Raises on a

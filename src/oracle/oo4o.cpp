@@ -83,6 +83,16 @@ std::shared_ptr<Ora::Dynaset> oo4o::oraExecuteReturningRows(const QString &sql, 
     });
 }
 
+std::optional<qint64> oo4o::oraCopyCsv(const QString &sql,
+                                       qint32 options,
+                                       const Engine::CsvFormat &format,
+                                       Engine::CsvSink &sink)
+{
+    return OnDatabase<std::optional<qint64>>(mDatabase, [&](Ora::Database &database) {
+        return database.CopyCsv(sql, options, format, sink);
+    });
+}
+
 qint32 oo4o::oraBeginTrans()
 {
     if (!mSession)

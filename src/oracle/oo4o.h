@@ -45,6 +45,12 @@ public:
     /// Runs any statement: a dynaset when it returned rows, else empty (and the
     /// error state set when it failed).
     std::shared_ptr<Ora::Dynaset> oraExecuteReturningRows(const QString &sql, qint32 options);
+    /// The query's rows written as CSV by the server into the sink (see
+    /// Ora::Database::CopyCsv); resumes on error, leaving it in the error state.
+    std::optional<qint64> oraCopyCsv(const QString &sql,
+                                     qint32 options,
+                                     const Engine::CsvFormat &format,
+                                     Engine::CsvSink &sink);
     /// 0 when the command was issued, 1 when there is no session.
     qint32 oraBeginTrans();
     qint32 oraRollback();

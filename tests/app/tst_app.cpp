@@ -142,8 +142,14 @@ void tst_App::menusHoldEveryItemInOrder()
     QCOMPARE(texts("mnu_v"), QStringList({"編集用ｳｨﾝﾄﾞｳ"}));
     QCOMPARE(texts("mnu_s"), QStringList({"DB接続", "ﾌﾟﾛﾊﾟﾃｨ"}));
     QCOMPARE(texts("mnu_h"), QStringList({"ﾍﾙﾌﾟ", "ﾊﾞｰｼﾞｮﾝ情報"}));
-    // The named items are the menu's own, in its order.
-    QCOMPARE(TestWindow::menuItems(w, "mnu_f"), TestWindow::menu(w, "mnu_file")->actions());
+    // The named items are the menu's own, in its order, with the export after
+    // the other command that writes a file.
+    QList<QAction *> fileItems = TestWindow::menuItems(w, "mnu_f");
+    auto *exportItem = w.findChild<QAction *>("mnuExport");
+    QVERIFY(exportItem);
+    QCOMPARE(exportItem->text(), QString("ｴｸｽﾎﾟｰﾄ..."));
+    fileItems.insert(2, exportItem);
+    QCOMPARE(fileItems, TestWindow::menu(w, "mnu_file")->actions());
 
     QCOMPARE(TestWindow::menuItem(w, "mnu_e", 0)->shortcut(), QKeySequence("Ctrl+C"));
     QCOMPARE(TestWindow::menuItem(w, "mnu_e", 1)->shortcut(), QKeySequence("Ctrl+X"));

@@ -21,9 +21,9 @@ namespace {
 int layerOf(const QString &folder)
 {
     static const QHash<QString, int> layers = {
-        {"common", 0},  {"engine", 1}, {"oracle", 2},   {"settings", 3},    {"files", 3},
-        {"convert", 3}, {"exec", 3},   {"about", 3},    {"connections", 3}, {"history", 3},
-        {"journal", 3}, {"editor", 3}, {"app", 4},    {"main.cpp", 5},
+        {"common", 0},  {"engine", 1}, {"oracle", 2}, {"settings", 3},    {"files", 3},
+        {"convert", 3}, {"exec", 3},   {"about", 3},  {"connections", 3}, {"history", 3},
+        {"journal", 3}, {"editor", 3}, {"export", 3}, {"app", 4},         {"main.cpp", 5},
     };
     return layers.value(folder, -1);
 }
