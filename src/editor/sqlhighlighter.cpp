@@ -44,6 +44,11 @@ SqlHighlighter::SqlHighlighter(QObject *parent)
     setPalette(QPalette());
 }
 
+SqlHighlighter::~SqlHighlighter()
+{
+    attach(nullptr);
+}
+
 void SqlHighlighter::attach(QTextDocument *document)
 {
     if (QTextDocument *old = this->document())

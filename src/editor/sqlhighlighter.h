@@ -36,6 +36,10 @@ public:
     static constexpr int LineCharacters = 20000;
 
     explicit SqlHighlighter(QObject *parent = nullptr);
+    /// Lets go of the document while this is still a SqlHighlighter: the base
+    /// class's destructor takes the colours off, which the document reports
+    /// as a change, and this class's own handler must not hear of it.
+    ~SqlHighlighter() override;
 
     /// Starts colouring `document` (nullptr stops), all of it at once.
     void attach(QTextDocument *document);
