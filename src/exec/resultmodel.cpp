@@ -106,6 +106,7 @@ bool RowStore::spill(bool wait)
         if (heldBytes() <= mPolicy.memoryBudget)
             return true;
         mSpill = std::make_unique<Spill>();
+        ReturnFreedBlocksToSystem();
     }
     Spill &spill = *mSpill;
     if (!spill.stopReason.isEmpty())

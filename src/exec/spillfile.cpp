@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -104,6 +105,18 @@ int openNamedFile(const QString &folder, int flags)
 }
 
 } // namespace
+
+void ReturnFreedBlocksToSystem()
+{
+    // A fixed threshold also stops glibc from raising it each time a block is
+    // freed, which is what moved blocks from their own mappings into the heap.
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+        malloc_trim(0);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
 
 qint64 DefaultMemoryBudget()
 {
