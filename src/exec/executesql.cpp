@@ -32,6 +32,15 @@ const QString WorkRolledBackNote
 // How long the fill reads rows before the window handles its events: short
 // enough to keep it responsive, long enough that the events cost little.
 constexpr int SliceMilliseconds = 10;
+// How often new rows are shown in the list, given the rows it shows. Each time
+// the list takes new rows, its row header walks every row once (about 1 ns a
+// row: 33 ms at 28,000,000 rows), while the connection's thread waits; so the
+// list takes them less often as it grows, at most about 5% of the fill's time.
+// The count in the status bar still follows every slice.
+qint64 PublishMilliseconds(qsizetype shownRows)
+{
+    return qMax<qint64>(SliceMilliseconds, shownRows / 50'000);
+}
 // Rows read in one go on the connection's thread: one block of the row store.
 constexpr qsizetype BatchRows = 4096;
 
@@ -225,12 +234,17 @@ bool FillResultList(ExecutionView &view, Ora::Dynaset &dynaset)
         RowStore &store = model.store();
         RowStore next;
         QElapsedTimer slice;
+        QElapsedTimer published;
         bool diskFull = false;
         while (!dynaset.isEof() && !diskFull) {
             if (!slice.isValid() || slice.elapsed() >= SliceMilliseconds) {
                 if (count > 0)
                     showRowCount(view, qint32(qMin<qsizetype>(count, INT_MAX)));
-                model.publishRows();
+                if (!published.isValid()
+                    || published.elapsed() >= PublishMilliseconds(model.rowCount())) {
+                    model.publishRows();
+                    published.start();
+                }
                 QCoreApplication::processEvents();
                 slice.start();
             }
