@@ -11,6 +11,7 @@
 #include "app/editorbox.h"
 #include "app/frmmain.h"
 #include "app/globals.h"
+#include "benchwindow.h"
 #include "common/errors.h"
 #include "exec/resultmodel.h"
 #include "oracle/db.h"
@@ -34,24 +35,9 @@
 
 namespace {
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
+using Bench::median;
 
-// Resident and peak resident memory of this process, in kB.
-qint64 memoryKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
+using Bench::memoryKb;
 
 // Milliseconds to scroll the list to the row and paint it.
 double timeScroll(QTableView *list, int row)

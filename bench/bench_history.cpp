@@ -162,8 +162,8 @@ int main(int argc, char *argv[])
     std::printf("%-34s %8.3f ms (worst %.3f)\n", "open", open.median, open.worst);
     std::printf("%-34s %8.3f ms (worst %.3f)\n", "recordStart + recordEnd", record.median,
                 record.worst);
-    std::printf("%-34s %8.3f ms (worst %.3f)\n", "the same, every 100th (pruning)",
-                pruning.median, pruning.worst);
+    std::printf("%-34s %8.3f ms (worst %.3f)\n", "the same, every 100th (pruning)", pruning.median,
+                pruning.worst);
 
     const QStringList searches = {
         QString(),

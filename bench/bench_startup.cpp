@@ -43,11 +43,7 @@ namespace {
 
 const QString RestoredMessage = QStringLiteral("前回終了しなかった");
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
+using Bench::median;
 
 // A history of `records` statements, a third of them a recent one run again,
 // written through the store as the program writes it.

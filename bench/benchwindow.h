@@ -3,8 +3,10 @@
 #include "common/dialogs.h"
 
 #include <QFile>
+#include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 
 /// What the benchmarks that start the main window share.
@@ -39,6 +41,25 @@ public:
 
     int count = 0;
 };
+
+inline double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+// Resident (VmRSS:) or peak resident (VmHWM:) memory of this process, in kB.
+inline qint64 memoryKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
+}
 
 inline QString loadAverage()
 {
