@@ -408,6 +408,59 @@ private:
     std::unique_ptr<PGcancel, CancelDeleter> mCancel;
 };
 
+// The statement up to its last token: a query that ends with semicolons and
+// comments runs alone, but not inside COPY's parentheses. Strings, quoted
+// names and dollar bodies are skipped whole, so that a semicolon or comment
+// mark inside them is kept.
+QString WithoutTrailingEnd(const QString &sql)
+{
+    const qsizetype size = sql.size();
+    qsizetype end = 0; // after the last character of the statement proper
+    qsizetype i = 0;
+    auto isNameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; };
+    while (i < size) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < size ? sql[i + 1] : QChar();
+        qsizetype after = -1; // past a string, name or body that starts here
+        if (c == u'-' && next == u'-') {
+            i = sql.indexOf(u'\n', i);
+            if (i < 0)
+                break;
+            continue;
+        }
+        if (c == u'/' && next == u'*') {
+            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+            if (close < 0)
+                break;
+            i = close + 2;
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            after = i + 1;
+            while (after < size && sql[after] != c)
+                ++after; // a doubled quote is two strings side by side here
+            after = qMin(after + 1, size);
+        } else if (c == u'$' && (i == 0 || !isNameCharacter(sql[i - 1])) && !next.isDigit()) {
+            qsizetype tagEnd = i + 1;
+            while (tagEnd < size && sql[tagEnd] != u'$' && isNameCharacter(sql[tagEnd]))
+                ++tagEnd;
+            if (tagEnd < size && sql[tagEnd] == u'$') {
+                const QString tag = sql.mid(i, tagEnd - i + 1);
+                const qsizetype close = sql.indexOf(tag, tagEnd + 1);
+                after = close < 0 ? size : close + tag.size();
+            }
+        }
+        if (after >= 0) {
+            end = i = after;
+            continue;
+        }
+        if (!c.isSpace() && c != u';')
+            end = i + 1;
+        ++i;
+    }
+    return sql.left(end).trimmed();
+}
+
 // The query is described first (prepared, not run), for its column names and
 // types; then COPY writes the rows of a query around it that gives each column
 // its listed form, and they are handed on as they arrive.
@@ -418,10 +471,7 @@ std::optional<qint64> PostgresDriver::copyCsv(const QString &sql,
 {
     if (!mConnection)
         return std::nullopt;
-    // A query that ends with a semicolon runs alone, but not inside COPY.
-    QString statement = sql.trimmed();
-    while (statement.endsWith(QLatin1Char(';')))
-        statement = statement.chopped(1).trimmed();
+    const QString statement = WithoutTrailingEnd(sql);
     const QByteArray query = statement.toUtf8();
     Result described(PQprepare(mConnection, "", query.constData(), 0, nullptr));
     if (PQresultStatus(described.get()) == PGRES_COMMAND_OK)

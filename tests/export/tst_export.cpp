@@ -523,6 +523,10 @@ void tst_Export::statementStreamsEveryRow_data()
                                "where i < 50000) select i, 'row ' || i, null from c";
     QTest::newRow("postgresql") << "PG"
                                 << "select i, 'row ' || i, null from generate_series(1, 50000) i";
+    QTest::newRow("postgresql, semicolon and comments after")
+        << "PG"
+        << "select i, 'row ' || i, null from generate_series(1, 50000) i -- 'x; y'\n"
+           "; -- all of them\n/* done; */ ";
 }
 
 void tst_Export::statementStreamsEveryRow()
