@@ -70,20 +70,12 @@ bool prepareSqlite(const QString &path, qint64 rows)
     return sqlite.waitForFinished(-1) && sqlite.exitCode() == 0;
 }
 
-QString pgValue(const char *name)
-{
-    return qEnvironmentVariable((QByteArray("KORVANE_TEST_PG_") + name).constData());
-}
+using Bench::pgValue;
 
 bool preparePostgres(qint64 rows)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("prep"));
-    db.setHostName(pgValue("HOST"));
-    db.setPort(pgValue("PORT").toInt());
-    db.setDatabaseName(pgValue("DATABASE"));
-    db.setUserName(pgValue("USER"));
-    db.setPassword(pgValue("PASSWORD"));
-    if (!db.open())
+    QSqlDatabase db = Bench::openPostgres(QStringLiteral("prep"));
+    if (!db.isOpen())
         return false;
     QSqlQuery query(db);
     query.exec(QStringLiteral("SELECT count(*) FROM export_t"));

@@ -95,13 +95,8 @@ bool prepareSqlite(const QString &path, int rows)
 
 bool preparePostgres(int rows)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("prep"));
-    db.setHostName(qEnvironmentVariable("KORVANE_TEST_PG_HOST"));
-    db.setPort(qEnvironmentVariable("KORVANE_TEST_PG_PORT").toInt());
-    db.setDatabaseName(qEnvironmentVariable("KORVANE_TEST_PG_DATABASE"));
-    db.setUserName(qEnvironmentVariable("KORVANE_TEST_PG_USER"));
-    db.setPassword(qEnvironmentVariable("KORVANE_TEST_PG_PASSWORD"));
-    if (!db.open())
+    QSqlDatabase db = Bench::openPostgres(QStringLiteral("prep"));
+    if (!db.isOpen())
         return false;
     QSqlQuery query(db);
     query.exec(QStringLiteral("SELECT count(*) FROM t"));

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 
 #include <algorithm>
@@ -59,6 +60,26 @@ inline qint64 memoryKb(const char *field)
             return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
     return 0;
+}
+
+// A setting of the private PostgreSQL server that scripts/with-postgres starts
+// (HOST, PORT, DATABASE, USER, PASSWORD).
+inline QString pgValue(const char *name)
+{
+    return qEnvironmentVariable((QByteArray("KORVANE_TEST_PG_") + name).constData());
+}
+
+// A connection of the benchmark's own to that server, for making its tables.
+inline QSqlDatabase openPostgres(const QString &connectionName)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    db.setHostName(pgValue("HOST"));
+    db.setPort(pgValue("PORT").toInt());
+    db.setDatabaseName(pgValue("DATABASE"));
+    db.setUserName(pgValue("USER"));
+    db.setPassword(pgValue("PASSWORD"));
+    db.open();
+    return db;
 }
 
 inline QString loadAverage()
